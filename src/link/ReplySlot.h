@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+#include <atomic>
+#include <mutex>
+
+class Clock;
+
+// LastAckReply / AckArrived: the last firmware acknowledgement, carried from the
+// receiving thread to the UI thread. The text is stored before the flag is set,
+// and the two threads never touch the text at the same time.
+class ReplySlot : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Receiving thread: store the whole datagram, then raise the flag.
+    void Store(const QByteArray& datagram);
+
+    // UI thread.
+    void Clear();  // LastAckReply := empty, AckArrived := 0
+    QByteArray LastAckReply() const;
+    int AckArrived() const { return ackArrived_.load(std::memory_order_acquire); }
+    // The reply's text, with the flag cleared again.
+    QByteArray Take();
+
+signals:
+    // Emitted on the receiving thread after the flag is set; a queued connection
+    // wakes a waiting UI thread at once.
+    void Arrived();
+
+private:
+    mutable std::mutex mutex_;
+    QByteArray lastAckReply_;
+    std::atomic<int> ackArrived_{0};
+};
+
+// Waits on the UI thread for an acknowledgement: the window keeps processing its
+// messages, the wait wakes as soon as one arrives, and gives up once the whole
+// seconds elapsed exceed `limitSeconds` (a limit of 3 ends after 4 seconds).
+// Gives the reply's text, or an empty array when none came.
+QByteArray WaitForReply(ReplySlot& slot, int limitSeconds, const Clock& clock);

@@ -1,0 +1,297 @@
+#include "link/UdpEndpoint.h"
+
+#include "link/VarnexError.h"
+
+#include <QMetaObject>
+#include <QRegularExpression>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+[[noreturn]] void throwSocketError(int err) {
+    throw VarnexError(QStringLiteral("Socket Error # %1\r\n%2")
+                          .arg(err)
+                          .arg(QString::fromLocal8Bit(std::strerror(err))));
+}
+
+// A dotted address of four decimal parts is used as it stands (leading zeros
+// mean nothing, as everywhere else in the program); anything else goes to name
+// resolution.
+bool parseDotted(const QString& text, quint32& addressHostOrder) {
+    static const QRegularExpression dotted(
+        QStringLiteral("^([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})$"));
+    const auto m = dotted.match(text);
+    if (!m.hasMatch()) return false;
+    quint32 v = 0;
+    for (int i = 1; i <= 4; ++i) {
+        const int part = m.captured(i).toInt();
+        if (part > 255) return false;
+        v = (v << 8) | static_cast<quint32>(part);
+    }
+    addressHostOrder = v;
+    return true;
+}
+
+quint32 resolve(const QString& host) {
+    quint32 address = 0;
+    if (parseDotted(host, address)) return address;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* result = nullptr;
+    const int rc = getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &result);
+    if (rc != 0 || result == nullptr) {
+        const int err = rc == EAI_SYSTEM ? errno : rc;
+        const QString text = rc == EAI_SYSTEM ? QString::fromLocal8Bit(std::strerror(errno))
+                                              : QString::fromLocal8Bit(gai_strerror(rc));
+        if (result) freeaddrinfo(result);
+        throw VarnexError(QStringLiteral("Socket Error # %1\r\n%2").arg(err).arg(text));
+    }
+    address = ntohl(reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr.s_addr);
+    freeaddrinfo(result);
+    return address;
+}
+}  // namespace
+
+struct UdpEndpoint::Handoff {
+    QByteArray datagram;
+    int bindingIndex = 0;
+    QString peer;
+    quint16 peerPort = 0;
+    quint64 generation = 0;
+    bool done = false;
+};
+
+UdpEndpoint::UdpEndpoint(QObject* parent) : QObject(parent) {}
+
+UdpEndpoint::~UdpEndpoint() { deactivate(); }
+
+void UdpEndpoint::AddBinding(const QString& address, quint16 port) {
+    Binding b;
+    b.address = address;
+    b.port = port;
+    bindings_.append(b);
+}
+
+void UdpEndpoint::SetActive(bool on) {
+    if (on) {
+        if (!Active()) activate();
+    } else {
+        deactivate();
+    }
+}
+
+void UdpEndpoint::activate() {
+    if (bindings_.isEmpty()) AddBinding(QStringLiteral("0.0.0.0"), static_cast<quint16>(defaultPort_));
+
+    std::vector<int> opened;
+    auto closeOpened = [&] {
+        for (int fd : opened) ::close(fd);
+    };
+    for (const Binding& b : bindings_) {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            closeOpened();
+            throw VarnexError(QStringLiteral("Cannot allocate socket."));
+        }
+        opened.push_back(fd);
+        quint32 address = 0;
+        if (!parseDotted(b.address, address)) {
+            closeOpened();
+            throw VarnexError(QStringLiteral("Socket Error # %1\r\n%2")
+                                  .arg(EINVAL)
+                                  .arg(QString::fromLocal8Bit(std::strerror(EINVAL))));
+        }
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(b.port);
+        local.sin_addr.s_addr = htonl(address);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+            const int err = errno;
+            closeOpened();
+            if (err == EADDRINUSE) {
+                throw VarnexError(
+                    QStringLiteral("Could not bind socket. Address and port are already in use."));
+            }
+            throwSocketError(err);
+        }
+    }
+
+    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake < 0) {
+        const int err = errno;
+        closeOpened();
+        throwSocketError(err);
+    }
+    sockets_ = opened;
+    wakeFd_ = wake;
+    stop_.store(false);
+    generation_.fetch_add(1);
+    try {
+        applyBroadcast(broadcastEnabled_);
+    } catch (...) {
+        deactivate();
+        throw;
+    }
+    thread_ = std::thread(&UdpEndpoint::receiveLoop, this, sockets_, wakeFd_, bufferSize_);
+}
+
+void UdpEndpoint::deactivate() {
+    if (!Active()) return;
+    {
+        std::lock_guard<std::mutex> lock(handoffMutex_);
+        stop_.store(true);
+        generation_.fetch_add(1);  // a hand-off still queued for the UI thread is dropped
+    }
+    handoffDone_.notify_all();
+    const quint64 one = 1;
+    [[maybe_unused]] const auto n = ::write(wakeFd_, &one, sizeof one);
+    if (thread_.joinable()) thread_.join();
+    for (int fd : sockets_) ::close(fd);
+    sockets_.clear();
+    ::close(wakeFd_);
+    wakeFd_ = -1;
+}
+
+void UdpEndpoint::receiveLoop(std::vector<int> fds, int wakeFd, int bufferSize) {
+    std::vector<pollfd> pfds;
+    for (int fd : fds) pfds.push_back(pollfd{fd, POLLIN, 0});
+    pfds.push_back(pollfd{wakeFd, POLLIN, 0});
+    // One byte more than the buffer, to tell an over-long datagram from one that fits.
+    QByteArray buffer(bufferSize + 1, '\0');
+
+    while (!stop_.load()) {
+        for (auto& p : pfds) p.revents = 0;
+        // The wake-up descriptor ends the wait at once on deactivation; the
+        // one-second bound is only a safety net.
+        const int ready = ::poll(pfds.data(), pfds.size(), 1000);
+        if (ready <= 0) continue;
+        for (size_t i = 0; i < fds.size(); ++i) {
+            if (stop_.load()) return;
+            if (!(pfds[i].revents & POLLIN)) continue;
+            sockaddr_in peer{};
+            socklen_t peerLen = sizeof peer;
+            const ssize_t got = ::recvfrom(fds[i], buffer.data(), buffer.size(), MSG_DONTWAIT,
+                                           reinterpret_cast<sockaddr*>(&peer), &peerLen);
+            if (got < 0 || got > bufferSize) continue;  // receive error or over-long: dropped
+            char text[INET_ADDRSTRLEN] = {0};
+            ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+            deliver(QByteArray(buffer.constData(), static_cast<int>(got)), static_cast<int>(i),
+                    QString::fromLatin1(text), ntohs(peer.sin_port));
+        }
+    }
+}
+
+void UdpEndpoint::deliver(const QByteArray& datagram, int bindingIndex, const QString& peer,
+                          quint16 peerPort) {
+    if (threadedEvent_) {
+        if (!onUDPRead_) return;
+        Binding b;  // a copy: the UI thread owns bindings_
+        b.peerAddress = peer;
+        b.peerPort = peerPort;
+        try {
+            onUDPRead_(*this, datagram, b);
+        } catch (...) {
+            // An error raised by the handler loses this datagram only.
+        }
+        return;
+    }
+    auto job = std::make_shared<Handoff>();
+    job->datagram = datagram;
+    job->bindingIndex = bindingIndex;
+    job->peer = peer;
+    job->peerPort = peerPort;
+    {
+        std::lock_guard<std::mutex> lock(handoffMutex_);
+        if (stop_.load()) return;
+        job->generation = generation_.load();
+    }
+    QMetaObject::invokeMethod(this, [this, job] { runHandoff(job); }, Qt::QueuedConnection);
+    std::unique_lock<std::mutex> lock(handoffMutex_);
+    handoffDone_.wait(lock, [&] { return job->done || stop_.load(); });
+}
+
+void UdpEndpoint::runHandoff(const std::shared_ptr<Handoff>& job) {
+    const bool current = job->generation == generation_.load() && Active();
+    if (current && onUDPRead_) {
+        Binding b = job->bindingIndex < bindings_.size() ? bindings_[job->bindingIndex] : Binding();
+        b.peerAddress = job->peer;
+        b.peerPort = job->peerPort;
+        try {
+            onUDPRead_(*this, job->datagram, b);
+        } catch (...) {
+            // Dropped like an error on the receiving thread.
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(handoffMutex_);
+        job->done = true;
+    }
+    handoffDone_.notify_all();
+}
+
+void UdpEndpoint::SetBroadcastEnabled(bool on) {
+    broadcastEnabled_ = on;
+    if (Active()) applyBroadcast(on);
+}
+
+void UdpEndpoint::applyBroadcast(bool on) {
+    const int value = on ? 1 : 0;
+    for (int fd : sockets_) {
+        if (::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &value, sizeof value) != 0) {
+            throwSocketError(errno);
+        }
+    }
+}
+
+void UdpEndpoint::sendTo(quint32 addressHostOrder, quint16 port, const QByteArray& data) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(addressHostOrder);
+    const ssize_t sent = ::sendto(sockets_.front(), data.constData(), data.size(), 0,
+                                  reinterpret_cast<sockaddr*>(&to), sizeof to);
+    if (sent < 0) {
+        if (errno == EMSGSIZE) throw VarnexError(QStringLiteral("Package Size Too Big."));
+        throwSocketError(errno);
+    }
+    if (sent != data.size()) throw VarnexError(QStringLiteral("Not all bytes sent."));
+}
+
+void UdpEndpoint::SendBroadcast(const QByteArray& data, quint16 port) {
+    if (!Active()) activate();
+    const int one = 1;
+    if (::setsockopt(sockets_.front(), SOL_SOCKET, SO_BROADCAST, &one, sizeof one) != 0) {
+        throwSocketError(errno);
+    }
+    // Whatever happens to the send, the sockets go back to BroadcastEnabled.
+    try {
+        sendTo(INADDR_BROADCAST, port, data);
+    } catch (...) {
+        applyBroadcast(broadcastEnabled_);
+        throw;
+    }
+    applyBroadcast(broadcastEnabled_);
+}
+
+void UdpEndpoint::SendToHost(const QString& host, quint16 port, const QByteArray& data) {
+    const quint32 address = resolve(host);
+    if (!Active()) activate();
+    sendTo(address, port, data);
+}
+
+quint16 UdpEndpoint::BoundPort() const {
+    if (sockets_.empty()) return 0;
+    sockaddr_in local{};
+    socklen_t len = sizeof local;
+    if (::getsockname(sockets_.front(), reinterpret_cast<sockaddr*>(&local), &len) != 0) return 0;
+    return ntohs(local.sin_port);
+}

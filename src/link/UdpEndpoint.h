@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// A UDP endpoint: sockets bound to the addresses of Bindings, one receiving
+// thread while active, and two send operations. Both endpoints of the program
+// bind port 2058 without address reuse, so at most one of them is active.
+//
+// All operations are called on the thread that owns the object (the UI thread).
+// OnUDPRead runs on the receiving thread when ThreadedEvent is true; otherwise
+// the receiving thread hands each datagram to the owner's thread and waits until
+// the handler has run there. Configure OnUDPRead and ThreadedEvent while inactive.
+class UdpEndpoint : public QObject {
+    Q_OBJECT
+public:
+    struct Binding {
+        QString address;  // IPv4 text, "0.0.0.0" for any
+        quint16 port = 0;
+        // Sender of the datagram being handled (filled in for the handler only).
+        QString peerAddress;
+        quint16 peerPort = 0;
+    };
+    using ReadHandler =
+        std::function<void(UdpEndpoint& endpoint, const QByteArray& datagram, const Binding& binding)>;
+
+    explicit UdpEndpoint(QObject* parent = nullptr);
+    ~UdpEndpoint() override;
+
+    const QList<Binding>& Bindings() const { return bindings_; }
+    void AddBinding(const QString& address, quint16 port);
+
+    int DefaultPort() const { return defaultPort_; }
+    void SetDefaultPort(int port) { defaultPort_ = port; }
+
+    bool BroadcastEnabled() const { return broadcastEnabled_; }
+    void SetBroadcastEnabled(bool on);
+
+    int BufferSize() const { return bufferSize_; }
+    void SetBufferSize(int bytes) { bufferSize_ = bytes; }
+
+    bool ThreadedEvent() const { return threadedEvent_; }
+    void SetThreadedEvent(bool on) { threadedEvent_ = on; }
+
+    void SetOnUDPRead(ReadHandler handler) { onUDPRead_ = std::move(handler); }
+
+    bool Active() const { return !sockets_.empty(); }
+    // Activation binds every binding (adding one of any address and DefaultPort
+    // when there is none) and starts the receiving thread; deactivation stops the
+    // thread at once, discards what the sockets held and closes them.
+    void SetActive(bool on);
+
+    void SendBroadcast(const QByteArray& data, quint16 port);
+    void SendToHost(const QString& host, quint16 port, const QByteArray& data);
+
+    // The port of the current binding's socket as the system bound it (tests).
+    quint16 BoundPort() const;
+
+private:
+    struct Handoff;
+    void activate();
+    void deactivate();
+    void receiveLoop(std::vector<int> fds, int wakeFd, int bufferSize);
+    void deliver(const QByteArray& datagram, int bindingIndex, const QString& peer, quint16 peerPort);
+    void runHandoff(const std::shared_ptr<Handoff>& job);
+    void applyBroadcast(bool on);
+    void sendTo(quint32 addressHostOrder, quint16 port, const QByteArray& data);
+
+    QList<Binding> bindings_;
+    int defaultPort_ = 0;
+    bool broadcastEnabled_ = false;
+    int bufferSize_ = 8192;
+    bool threadedEvent_ = true;
+    ReadHandler onUDPRead_;
+
+    std::vector<int> sockets_;  // one per binding while active
+    int wakeFd_ = -1;           // eventfd that ends the receiving thread's wait at once
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::mutex handoffMutex_;
+    std::condition_variable handoffDone_;
+    std::atomic<quint64> generation_{0};
+};
