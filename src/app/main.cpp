@@ -1,9 +1,15 @@
-#include <QApplication>
-#include <QWidget>
+#include "app/Detector.h"
+#include "app/RealSeams.h"
+#include "link/Clock.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QWidget w;
-    w.show();
-    return app.exec();
+    VarnexApplication app(argc, argv);
+    QtPrompts prompts;
+    DesktopPlatform platform;
+    SystemClock clock;
+    Services services;
+    services.prompts = &prompts;
+    services.platform = &platform;
+    services.clock = &clock;
+    return Detector(app, services);
 }

@@ -103,6 +103,9 @@ void UdpEndpoint::activate() {
             throw VarnexError(QStringLiteral("Cannot allocate socket."));
         }
         opened.push_back(fd);
+        // Room for a burst of replies from many gateways; the kernel caps it.
+        const int receiveBuffer = 4 * 1024 * 1024;
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         quint32 address = 0;
         if (!parseDotted(b.address, address)) {
             closeOpened();

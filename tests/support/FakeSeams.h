@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/Seams.h"
+#include "link/Clock.h"
+
+#include <QList>
+#include <QPair>
+#include <QQueue>
+#include <QStringList>
+#include <QUrl>
+
+// Prompts that record what the operator would be shown and answer file dialogs
+// from a script.
+class FakePrompts : public Prompts {
+public:
+    void Message(QWidget*, const QString& text) override { messages << text; }
+    void Error(QWidget*, const QString& text) override { errors << text; }
+    QString OpenFile(QWidget*, const FileDialog& d) override {
+        openDialogs << d;
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+    }
+    QString SaveFile(QWidget*, const FileDialog& d) override {
+        saveDialogs << d;
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+    }
+
+    QStringList messages;
+    QStringList errors;
+    QList<FileDialog> openDialogs;
+    QList<FileDialog> saveDialogs;
+    QQueue<QString> fileAnswers;  // empty text = the operator cancels
+};
+
+// Records what would be started instead of starting it.
+class FakePlatform : public Platform {
+public:
+    bool StartProcess(const QString& program, const QStringList& arguments) override {
+        started << qMakePair(program, arguments);
+        return startSucceeds;
+    }
+    bool OpenUrl(const QUrl& url) override {
+        urls << url;
+        return openSucceeds;
+    }
+    QString FindProgram(const QString& name) override {
+        return knownPrograms.contains(name) ? QStringLiteral("/usr/bin/") + name : QString();
+    }
+
+    QList<QPair<QString, QStringList>> started;
+    QList<QUrl> urls;
+    QStringList knownPrograms;
+    bool startSucceeds = true;
+    bool openSucceeds = true;
+};
+
+// Fake seams bundled for a test; the clock runs `speed` times faster than real time.
+struct FakeServices {
+    explicit FakeServices(double speed = 1.0) : clock(speed) {
+        services.prompts = &prompts;
+        services.platform = &platform;
+        services.clock = &clock;
+    }
+    FakePrompts prompts;
+    FakePlatform platform;
+    ScaledClock clock;
+    Services services;
+};

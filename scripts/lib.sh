@@ -1,0 +1,31 @@
+# Shared by scripts/run and scripts/test: install what is missing, configure, build.
+# shellcheck shell=bash
+
+VARNEX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+VARNEX_PACKAGES=(g++ cmake ninja-build qt6-base-dev iproute2 net-tools)
+
+# Installs the Debian packages that are missing (as root), or names them and stops.
+varnex_ensure_packages() {
+    local missing=() p
+    for p in "${VARNEX_PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "VarnexConfig needs these Debian packages: ${missing[*]}" >&2
+        echo "Install them as root:  apt-get install -y ${missing[*]}" >&2
+        exit 1
+    fi
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# varnex_build DIR [cmake options...]: configure and build one tree.
+varnex_build() {
+    local dir=$1
+    shift
+    cmake -S "$VARNEX_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j "$(nproc)"
+}

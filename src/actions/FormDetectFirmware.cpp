@@ -1,0 +1,4 @@
+// "Upgrade Firmware".
+#include "app/TFormDetect.h"
+
+void TFormDetect::FlatButton7Click() {}

@@ -1,0 +1,4 @@
+// "Web" and "Telnet".
+#include "app/TFormDetect.h"
+
+void TFormDetect::FlatButton4Click() {}

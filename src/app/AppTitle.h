@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// The application title: the task-bar text and the caption of every message box.
+inline QString AppTitle() { return QStringLiteral("VarnexConfig v1.0"); }

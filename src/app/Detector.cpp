@@ -1,0 +1,37 @@
+#include "app/Detector.h"
+
+#include "app/AppTitle.h"
+#include "app/ErrorDisplay.h"
+#include "app/TFormDetect.h"
+#include "config/TConfigForm.h"
+
+#include <QScreen>
+
+VarnexApplication::VarnexApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool VarnexApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        if (prompts_) ShowCurrentException(*prompts_, activeWindow());
+        return false;
+    }
+}
+
+int Detector(VarnexApplication& app, const Services& services) {
+    app.SetPrompts(services.prompts);
+    QApplication::setApplicationName(AppTitle());
+    QApplication::setApplicationDisplayName(QString());
+
+    TFormDetect formDetect(services);
+    TConfigForm configForm(services, &formDetect);
+    configForm.hide();
+    formDetect.SetConfigForm(&configForm);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        formDetect.move(area.center() - formDetect.rect().center());
+    }
+    formDetect.show();
+    return app.exec();
+}

@@ -1,0 +1,67 @@
+#include "app/RealSeams.h"
+
+#include "app/AppTitle.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace {
+// "\r\n" in a message is a line break.
+QString displayText(const QString& text) {
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return t;
+}
+
+void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+    QMessageBox box(icon, AppTitle(), displayText(text), QMessageBox::Ok, parent);
+    // Texts may come from the network or from files: never rich text.
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+QFileDialog::Options dialogOptions() { return QFileDialog::Options(); }
+}  // namespace
+
+void QtPrompts::Message(QWidget* parent, const QString& text) {
+    showBox(parent, QMessageBox::NoIcon, text);
+}
+
+void QtPrompts::Error(QWidget* parent, const QString& text) {
+    showBox(parent, QMessageBox::Critical, text);
+}
+
+QString QtPrompts::OpenFile(QWidget* parent, const FileDialog& d) {
+    QFileDialog dialog(parent, d.title, QString(), d.filter);
+    dialog.setOptions(dialogOptions());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(d.defaultSuffix);
+    dialog.selectFile(d.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().first();
+}
+
+QString QtPrompts::SaveFile(QWidget* parent, const FileDialog& d) {
+    QFileDialog dialog(parent, d.title, QString(), d.filter);
+    dialog.setOptions(dialogOptions());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(d.defaultSuffix);
+    dialog.selectFile(d.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().first();
+}
+
+bool DesktopPlatform::StartProcess(const QString& program, const QStringList& arguments) {
+    return QProcess::startDetached(program, arguments);
+}
+
+bool DesktopPlatform::OpenUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+QString DesktopPlatform::FindProgram(const QString& name) {
+    return QStandardPaths::findExecutable(name);
+}

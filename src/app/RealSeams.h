@@ -1,0 +1,18 @@
+#pragma once
+
+#include "app/Seams.h"
+
+class QtPrompts : public Prompts {
+public:
+    void Message(QWidget* parent, const QString& text) override;
+    void Error(QWidget* parent, const QString& text) override;
+    QString OpenFile(QWidget* parent, const FileDialog& dialog) override;
+    QString SaveFile(QWidget* parent, const FileDialog& dialog) override;
+};
+
+class DesktopPlatform : public Platform {
+public:
+    bool StartProcess(const QString& program, const QStringList& arguments) override;
+    bool OpenUrl(const QUrl& url) override;
+    QString FindProgram(const QString& name) override;
+};

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "app/Seams.h"
+#include "link/ReplySlot.h"
+
+#include <QFrame>
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class TConfigForm;
+class TRealGrid;
+class UdpEndpoint;
+
+// A panel with a left-aligned caption (the countdown panel PnlTime).
+class CaptionPanel : public QFrame {
+    Q_OBJECT
+public:
+    explicit CaptionPanel(QWidget* parent = nullptr);
+    void SetCaption(const QString& text);
+    QString Caption() const;
+    QLabel* CaptionLabel() const { return caption_; }
+
+private:
+    QLabel* caption_;
+};
+
+// The main window: the tool bar, the device list, the count label, the countdown
+// panel and the firmware progress panel, with the state the commands share.
+class TFormDetect : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFormDetect(const Services& services, QWidget* parent = nullptr);
+    ~TFormDetect() override;
+
+    void SetConfigForm(TConfigForm* form) { ConfigForm = form; }
+    const Services& services() const { return services_; }
+
+    // Busy state of a discovery window (countdown shown, tool bar and list off).
+    void SetSearching(bool on);
+
+    // Device list operations (discovery/).
+    void ClearDeviceList();
+    bool IsNewMac(const QString& mac) const;
+
+    // Controls, named as the window's design names them.
+    QFrame* FlatPanel1 = nullptr;
+    QPushButton* FlatButton2 = nullptr;   // "Search"
+    QPushButton* FlatButton3 = nullptr;   // "Search IP"
+    QPushButton* FlatButton8 = nullptr;   // "Configure"
+    QPushButton* FlatButton10 = nullptr;  // "Import"
+    QPushButton* FlatButton5 = nullptr;   // "Telnet", Tag 12
+    QPushButton* FlatButton4 = nullptr;   // "Web", Tag 11
+    QPushButton* FlatButton7 = nullptr;   // "Upgrade Firmware"
+    QPushButton* FlatButton1 = nullptr;   // "Apply"
+    QFrame* FlatPanel2 = nullptr;
+    TRealGrid* RGrid = nullptr;
+    QLabel* lblcount = nullptr;
+    QFrame* Shape1 = nullptr;
+    CaptionPanel* PnlTime = nullptr;
+    QPushButton* FlatButton6 = nullptr;  // "Stop"
+    QFrame* FlatPanel3 = nullptr;
+    QLabel* FUWait = nullptr;
+    QProgressBar* UpdateProgress = nullptr;
+
+    UdpEndpoint* UDPServer = nullptr;
+    QTimer* TimerFIND = nullptr;
+    TConfigForm* ConfigForm = nullptr;
+
+    // Shared state of the commands.
+    qint32 DeviceCount = 0;
+    qint32 SelectedRow = 0;
+    qint32 CountdownSeconds = 0;
+    qint32 RowsBeforeSearch = 0;
+    ReplySlot* AckSlot = nullptr;  // LastAckReply / AckArrived
+
+public slots:
+    void FormCreate();
+    void FlatButton2Click();   // Search
+    void FlatButton3Click();   // Search IP
+    void FlatButton6Click();   // Stop
+    void TimerFINDTimer();
+    void FlatButton1Click();   // Apply
+    void FlatButton4Click();   // Web and Telnet, told apart by Tag
+    void FlatButton7Click();   // Upgrade Firmware
+    void FlatButton8Click();   // Configure
+    void FlatButton10Click();  // Import
+    void RGridDblClick();
+    void RGridRowEnter();
+    void RGridAfterEdit();
+    void RGridKeyPress(QChar& key);
+    int RGridGetImageIndex(int col, int row);
+
+public:
+    // Runs on the receiving thread of UDPServer.
+    void UDPServerUDPRead(const QByteArray& datagram);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    // Runs a handler body through the top-level error display.
+    template <typename F>
+    void handle(F&& body);
+
+    Services services_;
+};
+
+#include "app/ErrorDisplay.h"
+
+template <typename F>
+void TFormDetect::handle(F&& body) {
+    RunHandler(*services_.prompts, this, std::forward<F>(body));
+}
