@@ -1,10 +1,13 @@
 // Address texts, the "g" reply decoder, the list's key filter and the hand-off of
 // decoded replies to the UI thread.
+#include "discovery/ColumnTextIndex.h"
 #include "discovery/DeviceListKeys.h"
 #include "discovery/DiscoveryInbox.h"
 #include "discovery/DiscoveryReply.h"
 #include "discovery/IPv4Text.h"
 
+#include <QRandomGenerator>
+#include <QStringListModel>
 #include <QThread>
 #include <QtTest>
 
@@ -54,6 +57,9 @@ private slots:
     void inboxKeepsArrivalOrderAcrossBatches();
     void inboxDropsFailedReplyAndGoesOn();
     void inboxDiscard();
+    void columnIndexAgreesWithScan_data();
+    void columnIndexAgreesWithScan();
+    void columnIndexUnderRandomChanges();
 };
 
 void TestDiscoveryCore::isValidIPv4_data() {
@@ -268,6 +274,87 @@ void TestDiscoveryCore::inboxDiscard() {
     QVERIFY(QTest::qWaitFor([&] { return !seen.isEmpty(); }, 5000));
     QCoreApplication::processEvents();
     QCOMPARE(seen, QStringList{"new"});
+}
+
+namespace {
+int scanFirstRow(const QStringListModel& model, const QString& text) {
+    return static_cast<int>(model.stringList().indexOf(text));
+}
+
+// Applies one step ("+X" append, "=R:X" set row R, "-R" remove row R,
+// "^R:X" insert X before row R, "0" reset to empty) to the model.
+void apply(QStringListModel& model, const QString& step) {
+    const QChar op = step.at(0);
+    const QString arg = step.mid(1);
+    if (op == QLatin1Char('+')) {
+        const int row = model.rowCount();
+        model.insertRows(row, 1);
+        model.setData(model.index(row), arg);
+    } else if (op == QLatin1Char('=')) {
+        model.setData(model.index(arg.section(QLatin1Char(':'), 0, 0).toInt()),
+                      arg.section(QLatin1Char(':'), 1));
+    } else if (op == QLatin1Char('-')) {
+        model.removeRows(arg.toInt(), 1);
+    } else if (op == QLatin1Char('^')) {
+        const int row = arg.section(QLatin1Char(':'), 0, 0).toInt();
+        model.insertRows(row, 1);
+        model.setData(model.index(row), arg.section(QLatin1Char(':'), 1));
+    } else {
+        model.setStringList({});
+    }
+}
+}  // namespace
+
+void TestDiscoveryCore::columnIndexAgreesWithScan_data() {
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("appended rows") << QStringList{"+a", "+b", "+c"};
+    QTest::newRow("duplicate keeps first row") << QStringList{"+a", "+b", "+a"};
+    QTest::newRow("text replaced") << QStringList{"+a", "+b", "=0:c"};
+    QTest::newRow("first of two replaced") << QStringList{"+a", "+a", "=0:b"};
+    QTest::newRow("row removed") << QStringList{"+a", "+b", "+c", "-0"};
+    QTest::newRow("row inserted in front") << QStringList{"+a", "+b", "^0:c"};
+    QTest::newRow("reset and refilled") << QStringList{"+a", "+b", "0", "+b"};
+    QTest::newRow("empty text") << QStringList{"+a", "+", "+c"};
+    QTest::newRow("earlier empty cell filled later") << QStringList{"+", "+a", "=0:a"};
+}
+
+void TestDiscoveryCore::columnIndexAgreesWithScan() {
+    QFETCH(QStringList, steps);
+    QStringListModel model;
+    ColumnTextIndex index(&model, 0, [&](int row) { return model.index(row).data().toString(); });
+    const QStringList probes{"a", "b", "c", "d", ""};
+    for (const QString& step : steps) {
+        apply(model, step);
+        for (const QString& probe : probes) {
+            QCOMPARE(index.FirstRow(probe), scanFirstRow(model, probe));
+        }
+    }
+}
+
+void TestDiscoveryCore::columnIndexUnderRandomChanges() {
+    QStringListModel model;
+    ColumnTextIndex index(&model, 0, [&](int row) { return model.index(row).data().toString(); });
+    QRandomGenerator random(2058);
+    for (int i = 0; i < 3000; ++i) {
+        const int rows = model.rowCount();
+        const QString text = QString::number(random.bounded(40));
+        const int kind = random.bounded(20);
+        QString step;
+        if (kind < 12 || rows == 0) {
+            step = QStringLiteral("+") + text;
+        } else if (kind < 16) {
+            step = QStringLiteral("=%1:%2").arg(random.bounded(rows)).arg(text);
+        } else if (kind < 18) {
+            step = QStringLiteral("-%1").arg(random.bounded(rows));
+        } else if (kind < 19) {
+            step = QStringLiteral("^%1:%2").arg(random.bounded(rows)).arg(text);
+        } else {
+            step = QStringLiteral("0");
+        }
+        apply(model, step);
+        const QString probe = QString::number(random.bounded(40));
+        QCOMPARE(index.FirstRow(probe), scanFirstRow(model, probe));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDiscoveryCore)
