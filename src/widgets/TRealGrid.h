@@ -72,7 +72,7 @@ public:
     TRealGridModel* Model() const { return model_; }
 
     // ---- events the forms bind --------------------------------------------
-    std::function<void()> OnRowEnter;  // the current row has changed
+    std::function<void()> OnRowEnter;   // the current row has changed
     std::function<void()> OnAfterEdit;  // the current row has just entered the edit state
     // Every character typed into a cell, before the cell takes it; set it to
     // QChar(0) to refuse it.
