@@ -1,15 +1,16 @@
 #include "SimSocket.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 QString systemError(const char* what) {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 // Large enough for thousands of replies in one burst.
@@ -102,8 +103,9 @@ bool SimSocket::send(const Outgoing& datagram, QString& error) {
     to.sin_family = AF_INET;
     to.sin_port = htons(datagram.port);
     to.sin_addr.s_addr = htonl(datagram.address);
-    const ssize_t sent = ::sendto(fd_, datagram.data.constData(), static_cast<size_t>(datagram.data.size()),
-                                  0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    const ssize_t sent =
+        ::sendto(fd_, datagram.data.constData(), static_cast<size_t>(datagram.data.size()), 0,
+                 reinterpret_cast<sockaddr*>(&to), sizeof to);
     if (sent < 0) {
         error = systemError("sendto");
         return false;
