@@ -17,7 +17,7 @@ private slots:
     void malformedShapes();
     void replyFaults_data();
     void replyFaults();
-    void lossFollowsTheSeed();
+    void randomFaultsFollowTheSeed();
     void options_data();
     void options();
     void listsAreCycled();
@@ -89,20 +89,27 @@ void TestSimFaults::replyFaults() {
     }
 }
 
-void TestSimFaults::lossFollowsTheSeed() {
-    const QStringList args{"--count", "1000", "--fault", "loss=50", "--seed", "42"};
-    auto macsLeft = [&] {
+void TestSimFaults::randomFaultsFollowTheSeed() {
+    const QStringList args{"--count",  "1000",    "--fault",    "loss=50", "--fault",
+                           "delay=20", "--fault", "jitter=100", "--seed",  "42"};
+    auto sent = [&] {
         Simulator sim(simOptions(args));
-        QList<QByteArray> macs;
+        QList<QPair<QByteArray, int>> macAndDelay;
         for (const SimReply& r :
              sim.handle(DeviceDatagram::DiscoveryRequest(), "198.18.0.1", 2058)) {
-            macs << r.data.mid(2, 6);
+            macAndDelay << qMakePair(r.data.mid(2, 6), r.delayMs);
         }
-        return macs;
+        return macAndDelay;
     };
-    const QList<QByteArray> first = macsLeft();
+    const auto first = sent();
     QVERIFY(first.size() > 0 && first.size() < 1000);
-    QCOMPARE(macsLeft(), first);
+    QSet<int> delays;
+    for (const auto& sentReply : first) {
+        QVERIFY(sentReply.second >= 20 && sentReply.second <= 120);
+        delays.insert(sentReply.second);
+    }
+    QVERIFY(delays.size() > 1);
+    QCOMPARE(sent(), first);
 }
 
 void TestSimFaults::options_data() {

@@ -46,9 +46,15 @@ bool SimSocket::open(const QString& address, quint16 port, QString& error) {
         error = systemError("setsockopt");
         return false;
     }
-    // Best effort: the system may cap these.
-    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &kBufferBytes, sizeof kBufferBytes);
-    ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &kBufferBytes, sizeof kBufferBytes);
+    // A broadcast burst of replies comes straight back to this socket; with the
+    // system's small default buffer those echoes would crowd out the requests
+    // that follow. The forced sizes need root; otherwise the capped ones do.
+    if (::setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &kBufferBytes, sizeof kBufferBytes) != 0) {
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &kBufferBytes, sizeof kBufferBytes);
+    }
+    if (::setsockopt(fd_, SOL_SOCKET, SO_SNDBUFFORCE, &kBufferBytes, sizeof kBufferBytes) != 0) {
+        ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &kBufferBytes, sizeof kBufferBytes);
+    }
 
     sockaddr_in bound{};
     bound.sin_family = AF_INET;
