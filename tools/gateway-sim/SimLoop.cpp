@@ -86,7 +86,7 @@ void SimLoop::receiveWaiting() {
         const SimReplies replies =
             sim_.handle(request->data, sender, request->senderPort, destination);
         if (!isReply(request->data)) {
-            log(QStringLiteral("%1 %2 bytes from %3:%4 to %5: %6 replies")
+            log(QStringLiteral("%1 %2 bytes from %3:%4 to %5, replies: %6")
                     .arg(letterText(request->data))
                     .arg(request->data.size())
                     .arg(sender)
