@@ -39,6 +39,9 @@ public:
     void DrainAll();
 
 private:
+    // Queued by name: the request carries no functor whose lifetime two threads share.
+    Q_INVOKABLE void drainBatch() { drain(true); }
+    void postDrain();
     void drain(bool budgeted);
     bool takeFront(DiscoveryReply& reply);
 

@@ -8,8 +8,9 @@
 
 #include <QRandomGenerator>
 #include <QStringListModel>
-#include <QThread>
 #include <QtTest>
+
+#include <thread>
 
 namespace {
 QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
@@ -224,19 +225,17 @@ void TestDiscoveryCore::inboxKeepsArrivalOrderAcrossBatches() {
         seen << r.Mac;
         if (seen.size() == count) loop.quit();
     });
-    QThread* sender = QThread::create([&] {
+    std::thread sender([&] {
         for (int i = 0; i < count; ++i) {
             DiscoveryReply r;
             r.Mac = QString::number(i);
             inbox.Post(r);
         }
     });
-    sender->start();
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);
     loop.exec();
+    sender.join();
     QCOMPARE(seen.size(), count);
-    sender->wait();
-    delete sender;
     for (int i = 0; i < count; ++i) QCOMPARE(seen.at(i), QString::number(i));
 }
 
