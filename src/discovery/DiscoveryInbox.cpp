@@ -29,7 +29,9 @@ void DiscoveryInbox::Discard() {
     queue_.clear();
 }
 
-void DiscoveryInbox::DrainAll() { drain(false); }
+void DiscoveryInbox::DrainAll() {
+    drain(false);
+}
 
 bool DiscoveryInbox::takeFront(DiscoveryReply& reply) {
     std::lock_guard<std::mutex> lock(mutex_);

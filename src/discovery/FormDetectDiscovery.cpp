@@ -146,4 +146,6 @@ void TFormDetect::RGridKeyPress(QChar& key) {
     if (!DeviceListKeyPasses(RGrid->CurrentCol(), key)) key = QChar(0);
 }
 
-int TFormDetect::RGridGetImageIndex(int, int) { return 0; }
+int TFormDetect::RGridGetImageIndex(int, int) {
+    return 0;
+}

@@ -13,7 +13,9 @@
 #include <thread>
 
 namespace {
-QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
+QByteArray hex(const char* h) {
+    return QByteArray::fromHex(h);
+}
 
 QByteArray padded(const QByteArray& text, int width) {
     QByteArray out = text.left(width);
@@ -98,7 +100,8 @@ void TestDiscoveryCore::isValidIPv4_data() {
     QTest::newRow("dot then blank at end") << "1.2.3.4. " << true;
     QTest::newRow("two final dots") << "1.2.3.4.." << false;
     QTest::newRow("huge part") << "99999999999.1.1.1" << false;
-    QTest::newRow("ends at NUL") << QStringLiteral("1.2.3.4") + QChar(0) + QStringLiteral("xyz") << true;
+    QTest::newRow("ends at NUL") << QStringLiteral("1.2.3.4") + QChar(0) + QStringLiteral("xyz")
+                                 << true;
 }
 
 void TestDiscoveryCore::isValidIPv4() {
@@ -110,7 +113,8 @@ void TestDiscoveryCore::isValidIPv4() {
 void TestDiscoveryCore::splitParts_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("parts");
-    QTest::newRow("final dot adds one empty part") << "1.2.3.4." << QStringList{"1", "2", "3", "4", ""};
+    QTest::newRow("final dot adds one empty part")
+        << "1.2.3.4." << QStringList{"1", "2", "3", "4", ""};
     QTest::newRow("dots in a row") << "1..2" << QStringList{"1", "", "2"};
     QTest::newRow("leading dot") << ".1" << QStringList{"", "1"};
     QTest::newRow("blank separates") << "1.2.3 4" << QStringList{"1", "2", "3", "4"};
@@ -145,18 +149,29 @@ void TestDiscoveryCore::decodeReplyTexts_data() {
     QTest::addColumn<QString>("model");
     const QByteArray letters32 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdef";
     QTest::newRow("32-letter name loses its last letter")
-        << reply(letters32) << QString::fromLatin1(letters32.left(31)) << "1.2.0" << "VX-G200";
-    QTest::newRow("8-char version kept whole (the list cuts it)")
-        << reply("n", "1.2.3456") << "n" << "1.2.3456" << "VX-G200";
+        << reply(letters32) << QString::fromLatin1(letters32.left(31)) << "1.2.0"
+        << "VX-G200";
+    QTest::newRow("8-char version kept whole (the list cuts it)") << reply("n", "1.2.3456") << "n"
+                                                                  << "1.2.3456"
+                                                                  << "VX-G200";
     QTest::newRow("20-char model kept whole (the list cuts it)")
-        << reply("n", "1", "ABCDEFGHIJKLMNOPQRST") << "n" << "1" << "ABCDEFGHIJKLMNOPQRST";
+        << reply("n", "1", "ABCDEFGHIJKLMNOPQRST") << "n"
+        << "1"
+        << "ABCDEFGHIJKLMNOPQRST";
     QTest::newRow("text ends at first zero byte")
-        << reply("n", QByteArray("1.0\0zz", 6), QByteArray("M\0X", 3)) << "n" << "1.0" << "M";
-    QTest::newRow("empty name") << reply(QByteArray()) << "" << "1.2.0" << "VX-G200";
+        << reply("n", QByteArray("1.0\0zz", 6), QByteArray("M\0X", 3)) << "n"
+        << "1.0"
+        << "M";
+    QTest::newRow("empty name") << reply(QByteArray()) << ""
+                                << "1.2.0"
+                                << "VX-G200";
     QTest::newRow("bytes after the model are ignored")
-        << reply("n", "1", "M", hex("0303AABB")) << "n" << "1" << "M";
+        << reply("n", "1", "M", hex("0303AABB")) << "n"
+        << "1"
+        << "M";
     QTest::newRow("UTF-8 name") << reply("Hall \xc3\xa9t\xc3\xa9") << QStringLiteral("Hall été")
-                                << "1.2.0" << "VX-G200";
+                                << "1.2.0"
+                                << "VX-G200";
 }
 
 void TestDiscoveryCore::decodeReplyTexts() {

@@ -15,11 +15,16 @@
 #include <QtTest>
 
 namespace {
-const QStringList kGateways{
-    "--count", "3", "--first-mac", "00-1A-2B-00-00-01", "--first-ip", "198.19.0.10",
-    "--mask", "255.255.0.0", "--gateway", "198.19.0.1", "--view-ip", "198.19.0.2",
-    "--model", "VX-G200,VX-G400,VX-G100", "--version", "1.0.3,1.2.3456,2.1.7",
-    "--name", "Lobby,Workshop,Yard", "--quiet"};
+const QStringList kGateways{"--count",     "3",
+                            "--first-mac", "00-1A-2B-00-00-01",
+                            "--first-ip",  "198.19.0.10",
+                            "--mask",      "255.255.0.0",
+                            "--gateway",   "198.19.0.1",
+                            "--view-ip",   "198.19.0.2",
+                            "--model",     "VX-G200,VX-G400,VX-G100",
+                            "--version",   "1.0.3,1.2.3456,2.1.7",
+                            "--name",      "Lobby,Workshop,Yard",
+                            "--quiet"};
 
 // The simulator for one test, asked to quit when the test ends.
 struct Gateways {
@@ -32,7 +37,9 @@ struct Gateways {
     std::unique_ptr<QProcess> process;
 };
 
-QString cell(TFormDetect& form, int col, int row) { return form.RGrid->Cells(col, row).GetCellText(); }
+QString cell(TFormDetect& form, int col, int row) {
+    return form.RGrid->Cells(col, row).GetCellText();
+}
 
 // Answers the Search by IP dialog once it is shown.
 void answerSearchIP(TFormDetect& form, const QString& address) {
@@ -69,7 +76,9 @@ private slots:
     void portHeldBySomeoneElse();
 };
 
-void TestDiscoveryE2E::init() { REQUIRE_NETNS(); }
+void TestDiscoveryE2E::init() {
+    REQUIRE_NETNS();
+}
 
 void TestDiscoveryE2E::searchListsGatewaysInArrivalOrder() {
     Gateways sim(kGateways);
