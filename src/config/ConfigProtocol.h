@@ -58,20 +58,20 @@ struct NetworkSettings {
     QString lanIpAddress;        // @69, 4 bytes: IPAddressText2
     QString lanSubnetMask;       // @73, 4 bytes: SubnetMaskText2
     // @77: not used in a reply, 0x00 in a write.
-    int portCount = 0;           // @78, 1 byte: PortCount, rows of OpGrid and SerialGrid
-    int echoByte = 0;            // @79, 1 byte: EchoByte, written back as last received/loaded
-    quint32 sourceId = 0;        // @80, 3 bytes low first: SourceIDLabel (reply only; 0 in a write)
+    int portCount = 0;     // @78, 1 byte: PortCount, rows of OpGrid and SerialGrid
+    int echoByte = 0;      // @79, 1 byte: EchoByte, written back as last received/loaded
+    quint32 sourceId = 0;  // @80, 3 bytes low first: SourceIDLabel (reply only; 0 in a write)
 };
 
 // One OpGrid row (PortConfig, 39 bytes). The row index travels at @8.
 struct PortRow {
-    QString alias;        // @12, 16 bytes, 0x00 fill: column 1 "Port Alias" (text up to the first 0x00)
-    int operation = -1;   // @9, 1 byte: column 2 "Operation", index in ConfigLists::Operation()
-    QString srcPort;      // @10, 2 bytes low first: column 3 "Src Port"
-    QString destIp;       // @28, 4 bytes: column 4 "Dest IP"
-    QString destPort;     // @32, 2 bytes: column 5 "Dest Port"
-    QString alive;        // @34, 2 bytes: column 6 "Alive"
-    QString latency;      // @36, 2 bytes: column 7 "Latency"
+    QString alias;  // @12, 16 bytes, 0x00 fill: column 1 "Port Alias" (text up to the first 0x00)
+    int operation = -1;  // @9, 1 byte: column 2 "Operation", index in ConfigLists::Operation()
+    QString srcPort;     // @10, 2 bytes low first: column 3 "Src Port"
+    QString destIp;      // @28, 4 bytes: column 4 "Dest IP"
+    QString destPort;    // @32, 2 bytes: column 5 "Dest Port"
+    QString alive;       // @34, 2 bytes: column 6 "Alive"
+    QString latency;     // @36, 2 bytes: column 7 "Latency"
     // The 16 alias bytes exactly as received or loaded. While `alias` still equals
     // their text they are written back unchanged; empty when the row came from
     // the operator alone. The dialog may simply carry it along per row.
