@@ -96,6 +96,8 @@ void TestConfigWire::readEditWriteApply() {
     const QJsonObject cfg = gw["config"].toObject();
     QCOMPARE(cfg["ports"].toArray()[0].toObject()["alias"].toString(), QStringLiteral("Scale"));
     QCOMPARE(cfg["writes"].toString(), QStringLiteral("NOOA"));
+    sim->write("quit\n");
+    QVERIFY(sim->waitForFinished(5000));
 }
 
 QTEST_GUILESS_MAIN(TestConfigWire)
