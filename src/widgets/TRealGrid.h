@@ -40,6 +40,8 @@ public:
     void SetTitleLook(const QColor& background, const QColor& text, bool bold, int height);
     // The grid's image list; with one set, OnGetImageIndex picks a cell's picture.
     void SetImages(const QList<QIcon>& images);
+    // A small picture beside a column's title.
+    void SetTitleImage(int col, const QIcon& image);
 
     // ---- used by the forms at run time ----------------------------------
     int ColumnCount() const;
@@ -70,6 +72,7 @@ public:
     void Repaint();
 
     TRealGridModel* Model() const { return model_; }
+    using QTableView::edit;
 
     // ---- events the forms bind --------------------------------------------
     std::function<void()> OnRowEnter;   // the current row has changed
@@ -90,7 +93,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
-    using QTableView::edit;
+    // The grid has no incremental search: a typed character goes to the cell.
+    void keyboardSearch(const QString& search) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
 private:
