@@ -45,7 +45,7 @@ public:
 
     // ---- used by the forms at run time ----------------------------------
     int ColumnCount() const;
-    // Fail with "Column bounds error[" + col + "]".
+    // Both fail with "Column bounds error[" + col + "]".
     const TRealGridColumn& Column(int col) const;
     QStringList ColumnValues(int col) const;
 
@@ -53,7 +53,9 @@ public:
     TRealGridCell Cells(int col, int row);
     int RowCount() const;
     // One empty row before `row`; InsertRow(RowCount()) appends. Fails with
-    // "Can't InsertRow in Editing" while a row is in the edit state.
+    // "Can't InsertRow in Editing" while a row is in the edit state, and with
+    // "InsertRow bounds error[" + row + "]" outside 0..RowCount. The first row
+    // added to an empty grid becomes current (OnRowEnter).
     void InsertRow(int row);
     // Ends any edit without storing it and removes every row.
     void ClearRows();
