@@ -1,6 +1,7 @@
 #include "config/TConfigForm.h"
 
 #include "config/ConfigEdit.h"
+#include "link/Clock.h"
 #include "link/DeviceDatagram.h"
 #include "link/UdpEndpoint.h"
 #include "link/VarnexError.h"
@@ -191,6 +192,8 @@ void TConfigForm::HalvarisPortTextKeyPress(QChar& key) {
 
 void TConfigForm::FlatButton1Click() {
     handle([&] {
+        // A cell still being edited counts as the operator's change.
+        CommitTableEdits();
         FlatButton1->setEnabled(false);
         if (!Marks.any()) {
             FlatButton1->setEnabled(true);
@@ -291,6 +294,32 @@ void TConfigForm::FillNetworkTab(const NetworkSettings& n) {
     EchoByte = static_cast<quint8>(n.echoByte);
     SourceIDLabel->setText(QString::number(n.sourceId));
     rebuildTables();
+}
+
+DeviceConfig TConfigForm::CurrentConfig() {
+    DeviceConfig config;
+    NetworkSettings& n = config.network;
+    n.networkType = NetworkTypeCombo->currentIndex();
+    n.ipAddress = IPAddressText->text();
+    n.gateway = GatewayText->text();
+    n.subnetMask = SubnetMaskText->text();
+    n.dns = DNSText->text();
+    n.deviceName = DeviceNameText->text();
+    n.varnexViewIp = HalvarisIPText->text();
+    n.varnexViewPort = HalvarisPortText->text();
+    n.telnet = TelnetCombo->currentIndex();
+    n.ssh = SSHCombo->currentIndex();
+    n.ftp = FTPCombo->currentIndex();
+    n.web = WEBCombo->currentIndex();
+    n.lanPortPresent = !LANPortPanel->isHidden();
+    n.bridge = BridgeCombo->currentIndex();
+    n.lanIpAddress = IPAddressText2->text();
+    n.lanSubnetMask = SubnetMaskText2->text();
+    n.portCount = PortCount;
+    n.echoByte = EchoByte;
+    n.sourceId = 0;
+    readTables(config);
+    return config;
 }
 
 void TConfigForm::ConfigUDPUDPRead(const QByteArray& datagram) {

@@ -48,6 +48,8 @@ public:
     void FillNetworkTab(const NetworkSettings& network);
     void FillPortRow(const PortReply& reply);
     void FillLoRaRow(const LoRaReply& reply);
+    // Stores the entry of an open table editor, as leaving its row would.
+    void CommitTableEdits();
     // What the controls show now, in the form the datagram builders take.
     DeviceConfig CurrentConfig();
     // Receive handler of ConfigUDP, on the UI thread.
@@ -139,6 +141,7 @@ private:
     QFrame* panelOf(ConfigSection section) const;
     void broadcast(const QByteArray& datagram);
     void rebuildTables();
+    void readTables(DeviceConfig& config);
     template <typename F>
     void handle(F&& body);
 

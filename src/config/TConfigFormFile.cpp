@@ -2,6 +2,7 @@
 #include "config/ConfigFile.h"
 #include "config/TConfigForm.h"
 
+#include <QLabel>
 #include <QTabBar>
 
 namespace {
@@ -18,6 +19,7 @@ void TConfigForm::FlatButton9Click() {
         dialog.fileName = QStringLiteral("default.vxc");
         const QString fileName = services_.prompts->SaveFile(this, dialog);
         if (fileName.isEmpty()) return;
+        CommitTableEdits();
         // What the controls show now, whatever the marks say; the file is
         // replaced only once every record has been built and written.
         ExportConfigFile(fileName, MACLabel->text(), CurrentConfig());

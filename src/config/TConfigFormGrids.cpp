@@ -96,6 +96,11 @@ void TConfigForm::buildGrids() {
     SerialGrid = configGrid(tabPanel3, QStringLiteral("SerialGrid"), serialGridColumns());
 }
 
+void TConfigForm::CommitTableEdits() {
+    OpGrid->PostEdit();
+    SerialGrid->PostEdit();
+}
+
 void TConfigForm::rebuildTables() {
     for (TRealGrid* grid : {OpGrid, SerialGrid}) {
         grid->ClearRows();
@@ -133,29 +138,7 @@ void TConfigForm::FillLoRaRow(const LoRaReply& reply) {
     SerialGrid->Cells(5, r).SetCellText(ConfigLists::ProtocolVersion().value(l.protocolVersion));
 }
 
-DeviceConfig TConfigForm::CurrentConfig() {
-    DeviceConfig config;
-    NetworkSettings& n = config.network;
-    n.networkType = NetworkTypeCombo->currentIndex();
-    n.ipAddress = IPAddressText->text();
-    n.gateway = GatewayText->text();
-    n.subnetMask = SubnetMaskText->text();
-    n.dns = DNSText->text();
-    n.deviceName = DeviceNameText->text();
-    n.varnexViewIp = HalvarisIPText->text();
-    n.varnexViewPort = HalvarisPortText->text();
-    n.telnet = TelnetCombo->currentIndex();
-    n.ssh = SSHCombo->currentIndex();
-    n.ftp = FTPCombo->currentIndex();
-    n.web = WEBCombo->currentIndex();
-    n.lanPortPresent = !LANPortPanel->isHidden();
-    n.bridge = BridgeCombo->currentIndex();
-    n.lanIpAddress = IPAddressText2->text();
-    n.lanSubnetMask = SubnetMaskText2->text();
-    n.portCount = PortCount;
-    n.echoByte = EchoByte;
-    n.sourceId = 0;
-
+void TConfigForm::readTables(DeviceConfig& config) {
     for (int r = 0; r < PortCount; ++r) {
         PortRow p;
         p.alias = OpGrid->Cells(1, r).GetCellText();
@@ -176,5 +159,4 @@ DeviceConfig TConfigForm::CurrentConfig() {
         l.protocolVersion = listIndex(SerialGrid, 5, r);
         config.loras.append(l);
     }
-    return config;
 }
