@@ -50,7 +50,9 @@ void ExportConfigFile(const QString& fileName, const QString& mac, const DeviceC
     const QByteArray records = BuildConfigRecords(mac, config);
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) exportFailed(fileName, file.error());
-    if (file.write(records) != records.size() || !file.commit()) {
+    // QSaveFile commits even when its buffered data failed to reach the disk, so
+    // the data is flushed, and checked, before the commit.
+    if (file.write(records) != records.size() || !file.flush() || !file.commit()) {
         const QFileDevice::FileError error = file.error();
         file.cancelWriting();
         exportFailed(fileName, error == QFileDevice::NoError ? QFileDevice::WriteError : error);
@@ -82,14 +84,15 @@ ConfigFileContents ParseConfigRecords(const QByteArray& bytes, const QString& fi
         PortReply port;
         if (!ParsePortConfig(record, rows, port)) {
             const int row = ByteReader(record).byte(8);
-            damaged(fileName,
-                    row >= rows
-                        ? QStringLiteral("operation record %1 names row %2 of %3")
-                              .arg(i + 1)
-                              .arg(row + 1)
-                              .arg(rows)
-                        : QStringLiteral("operation record %1 holds an unknown operation code")
-                              .arg(i + 1));
+            damaged(
+                fileName,
+                row >= rows
+                    ? QStringLiteral("operation record %1 is for row %2, and the file has %3 rows")
+                          .arg(i + 1)
+                          .arg(row + 1)
+                          .arg(rows)
+                    : QStringLiteral("operation record %1 holds an unknown operation code")
+                          .arg(i + 1));
         }
         out.ports.append(port);
     }
@@ -101,7 +104,7 @@ ConfigFileContents ParseConfigRecords(const QByteArray& bytes, const QString& fi
             damaged(
                 fileName,
                 row >= rows
-                    ? QStringLiteral("LoRa record %1 names row %2 of %3")
+                    ? QStringLiteral("LoRa record %1 is for row %2, and the file has %3 rows")
                           .arg(i + 1)
                           .arg(row + 1)
                           .arg(rows)
