@@ -31,7 +31,7 @@ struct MainEndpoint {
         ep.SetOnUDPRead([this](UdpEndpoint&, const QByteArray& d, const UdpEndpoint::Binding&) {
             std::lock_guard<std::mutex> lock(mutex);
             received << d;
-            onMainThread << (QThread::currentThread() == qApp->thread());
+            onMainThread << (QThread::currentThread() == QCoreApplication::instance()->thread());
         });
     }
     QList<QByteArray> snapshot() {
