@@ -22,7 +22,9 @@ void selectEntry(QComboBox* combo, int index) {
     combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
 }
 
-bool isAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+bool isAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
 
 // Let through by both key filters; a text holding one fails when it is written.
 bool isAddressPunctuation(QChar c) {
@@ -91,8 +93,7 @@ void TConfigForm::connectHandlers() {
         e->OnKeyPress = [this](QChar& key) { IPAddressTextKeyPress(key); };
     }
     connect(DeviceNameText, &QLineEdit::textChanged, this, &TConfigForm::DeviceNameTextChange);
-    connect(HalvarisPortText, &QLineEdit::textChanged, this,
-            &TConfigForm::HalvarisPortTextChange);
+    connect(HalvarisPortText, &QLineEdit::textChanged, this, &TConfigForm::HalvarisPortTextChange);
     HalvarisPortText->OnKeyPress = [this](QChar& key) { HalvarisPortTextKeyPress(key); };
     OpGrid->OnValueChanged = [this](int col, int row) { OpGridValueChanged(col, row); };
     SerialGrid->OnValueChanged = [this](int col, int row) { SerialGridValueChanged(col, row); };
@@ -123,9 +124,8 @@ void TConfigForm::SetNetworkType(int index) {
     // still written.
     const bool fixed = index != 1;
     for (QWidget* w : std::initializer_list<QWidget*>{IPAddressText, SubnetMaskText, GatewayText,
-                                                       DNSText, IPAddressCaption,
-                                                       SubnetMaskCaption, GatewayCaption,
-                                                       DNSCaption}) {
+                                                      DNSText, IPAddressCaption, SubnetMaskCaption,
+                                                      GatewayCaption, DNSCaption}) {
         w->setEnabled(fixed);
     }
 }
@@ -135,7 +135,7 @@ void TConfigForm::SetBridge(int index) {
     // A bridged LAN port shares the WAN addresses.
     const bool own = index != 0;
     for (QWidget* w : std::initializer_list<QWidget*>{IPAddressText2, SubnetMaskText2,
-                                                       IPAddressCaption2, SubnetMaskCaption2}) {
+                                                      IPAddressCaption2, SubnetMaskCaption2}) {
         w->setEnabled(own);
     }
 }
@@ -171,11 +171,21 @@ void TConfigForm::BridgeComboChange(int index) {
     });
 }
 
-void TConfigForm::IPTextChange() { Marks.network = true; }
-void TConfigForm::DeviceNameTextChange() { Marks.network = true; }
-void TConfigForm::HalvarisPortTextChange() { Marks.network = true; }
-void TConfigForm::OpGridValueChanged(int, int) { Marks.operation = true; }
-void TConfigForm::SerialGridValueChanged(int, int) { Marks.lora = true; }
+void TConfigForm::IPTextChange() {
+    Marks.network = true;
+}
+void TConfigForm::DeviceNameTextChange() {
+    Marks.network = true;
+}
+void TConfigForm::HalvarisPortTextChange() {
+    Marks.network = true;
+}
+void TConfigForm::OpGridValueChanged(int, int) {
+    Marks.operation = true;
+}
+void TConfigForm::SerialGridValueChanged(int, int) {
+    Marks.lora = true;
+}
 
 void TConfigForm::IPAddressTextKeyPress(QChar& key) {
     if (key == QChar(8) || isAsciiDigit(key) || key == QLatin1Char('.') ||
@@ -217,7 +227,9 @@ void TConfigForm::FlatButton1Click() {
     });
 }
 
-void TConfigForm::FlatButton2Click() { close(); }
+void TConfigForm::FlatButton2Click() {
+    close();
+}
 
 void TConfigForm::FormClose() {
     // Replies that come later are not received.
@@ -269,7 +281,9 @@ void TConfigForm::WriteSection(const SectionWrite& write) {
     for (const QByteArray& datagram : write.datagrams) broadcast(datagram);
 }
 
-void TConfigForm::SendConfigApply() { broadcast(ConfigApply(MACLabel->text())); }
+void TConfigForm::SendConfigApply() {
+    broadcast(ConfigApply(MACLabel->text()));
+}
 
 void TConfigForm::FillNetworkTab(const NetworkSettings& n) {
     // The edits raise their change events here like the operator's typing does:
@@ -341,7 +355,8 @@ void TConfigForm::ConfigUDPUDPRead(const QByteArray& datagram) {
             break;
         case ConfigReply::Kind::Applied:
             FlatButton1->setEnabled(true);
-            services_.prompts->Message(this, QStringLiteral("Configuration was successfully applied"));
+            services_.prompts->Message(this,
+                                       QStringLiteral("Configuration was successfully applied"));
             return;
     }
     FlatButton1->setEnabled(true);

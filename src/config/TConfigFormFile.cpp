@@ -6,8 +6,7 @@
 #include <QTabBar>
 
 namespace {
-const QString kConfigFilter =
-    QStringLiteral("All files (*.*);;VarnexConfig files (*.vxc)");
+const QString kConfigFilter = QStringLiteral("All files (*.*);;VarnexConfig files (*.vxc)");
 }  // namespace
 
 void TConfigForm::FlatButton9Click() {

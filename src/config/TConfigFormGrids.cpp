@@ -59,8 +59,7 @@ QVector<TRealGridColumn> serialGridColumns() {
     destination.MinValue = QStringLiteral("1");
     destination.MaxValue = QStringLiteral("16777215");
     // "Protocol Version" keeps the default edit style; its values make it a list.
-    TRealGridColumn version =
-        column(QStringLiteral("Protocol Version"), E::wdtString, 16, 110);
+    TRealGridColumn version = column(QStringLiteral("Protocol Version"), E::wdtString, 16, 110);
     version.Values = ConfigLists::ProtocolVersion();
     return {
         rowNumberColumn(),

@@ -20,7 +20,9 @@ constexpr int kFieldLeft = 112;
 constexpr int kFieldWidth = 180;
 constexpr int kFieldHeight = 21;
 
-int rowTop(int row) { return kRowTop + row * kRowStep; }
+int rowTop(int row) {
+    return kRowTop + row * kRowStep;
+}
 
 QLabel* plainLabel(QWidget* parent, const QString& text) {
     auto* label = new QLabel(text, parent);
@@ -59,8 +61,9 @@ QComboBox* list(QWidget* parent, QLabel* label, int row, const QStringList& item
 QGroupBox* group(QWidget* parent, const QString& title, const QRect& geometry) {
     auto* g = new QGroupBox(title, parent);
     g->setGeometry(geometry);
-    g->setStyleSheet(QStringLiteral("QGroupBox { font-weight: bold; }"
-                                    "QGroupBox * { font-weight: normal; }"));
+    g->setStyleSheet(
+        QStringLiteral("QGroupBox { font-weight: bold; }"
+                       "QGroupBox * { font-weight: normal; }"));
     return g;
 }
 
@@ -113,22 +116,20 @@ void TConfigForm::buildNetworkTab() {
     DNSCaption = caption(WANGroup, QStringLiteral("DNS"), 5);
     DNSText = edit(WANGroup, DNSCaption, 5, 15);
 
-    ServicesGroup =
-        group(tabPanel1, QStringLiteral("Network Services"), QRect(332, 6, 316, 165));
+    ServicesGroup = group(tabPanel1, QStringLiteral("Network Services"), QRect(332, 6, 316, 165));
     QLabel* viewCaption = caption(ServicesGroup, QStringLiteral("VarnexView"), 0);
     HalvarisIPText = edit(ServicesGroup, viewCaption, 0, 15, kFieldLeft, 120);
     HalvarisPortText = edit(ServicesGroup, viewCaption, 0, 5, kFieldLeft + 126, 54,
                             QStringLiteral("VarnexView Port"));
     viewCaption->setBuddy(HalvarisIPText);
     const QStringList service = ConfigLists::Service();
-    TelnetCombo = list(ServicesGroup, caption(ServicesGroup, QStringLiteral("Telnet"), 1), 1,
-                       service, 0);
+    TelnetCombo =
+        list(ServicesGroup, caption(ServicesGroup, QStringLiteral("Telnet"), 1), 1, service, 0);
     SSHCombo = list(ServicesGroup, caption(ServicesGroup, QStringLiteral("SSH"), 2), 2, service, 0);
     FTPCombo = list(ServicesGroup, caption(ServicesGroup, QStringLiteral("FTP"), 3), 3, service, 0);
     WEBCombo = list(ServicesGroup, caption(ServicesGroup, QStringLiteral("WEB"), 4), 4, service, 0);
 
-    LANPortPanel =
-        group(tabPanel1, QStringLiteral("LAN(Sub) Network"), QRect(332, 179, 316, 111));
+    LANPortPanel = group(tabPanel1, QStringLiteral("LAN(Sub) Network"), QRect(332, 179, 316, 111));
     LANPortPanel->setObjectName(QStringLiteral("LANPortPanel"));
     QLabel* bridgeCaption = caption(LANPortPanel, QStringLiteral("Network Bridge"), 0);
     BridgeCombo = list(LANPortPanel, bridgeCaption, 0, ConfigLists::Bridge(), -1);

@@ -66,8 +66,8 @@ inline QByteArray portReply(const QString& mac, int row, const PortRow& p) {
 
 inline LoRaRow lora(int row) {
     LoRaRow l;
-    l.channel = row;          // "1", "2", ...
-    l.spreadingFactor = 5;    // "12"
+    l.channel = row;        // "1", "2", ...
+    l.spreadingFactor = 5;  // "12"
     l.destinationId = QString::number(100 + row);
     l.aes = 1;
     l.protocolVersion = 1;  // "2.0"
@@ -78,6 +78,8 @@ inline QByteArray loraReply(const QString& mac, int row, const LoRaRow& l) {
     return asReply(BuildLoRaConfig(mac, row, l), 'u');
 }
 
-inline QByteArray applied(const QString& mac) { return asReply(ConfigApply(mac), 'a'); }
+inline QByteArray applied(const QString& mac) {
+    return asReply(ConfigApply(mac), 'a');
+}
 
 }  // namespace ConfigReplies

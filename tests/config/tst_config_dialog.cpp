@@ -145,14 +145,15 @@ void TestConfigDialog::repliesEnableTheirTabs_data() {
                          << none;
     QTest::newRow("n u") << QList<QByteArray>{n, u} << QList<bool>{true, false, true} << true
                          << none;
-    QTest::newRow("o before n: no such row") << QList<QByteArray>{o} << QList<bool>{false, false, false}
-                                             << false << none;
+    QTest::newRow("o before n: no such row")
+        << QList<QByteArray>{o} << QList<bool>{false, false, false} << false << none;
     QTest::newRow("o row out of range") << QList<QByteArray>{n, portReply(kMac, 2, port(0))}
                                         << QList<bool>{true, false, false} << true << none;
     QTest::newRow("another gateway") << QList<QByteArray>{networkReply(kOtherMac, network(2))}
                                      << QList<bool>{false, false, false} << false << none;
-    QTest::newRow("own query echoed") << QList<QByteArray>{ConfigQuery(ConfigSection::Network, kMac)}
-                                      << QList<bool>{false, false, false} << false << none;
+    QTest::newRow("own query echoed")
+        << QList<QByteArray>{ConfigQuery(ConfigSection::Network, kMac)}
+        << QList<bool>{false, false, false} << false << none;
     QTest::newRow("n cut short") << QList<QByteArray>{n.left(40) + "\x03"}
                                  << QList<bool>{false, false, false} << false << none;
     QTest::newRow("a") << QList<QByteArray>{a} << QList<bool>{false, false, false} << true
@@ -276,10 +277,10 @@ void TestConfigDialog::operatorChoicesMarkAndEnable_data() {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<bool>("fieldsEnabled");
     // From Static IP / Disable (the fill below): one key down or up.
-    QTest::newRow("DHCP disables WAN addresses") << "NetworkType" << int(Qt::Key_Down) << "DHCP"
-                                                 << false;
-    QTest::newRow("bridge Enable disables LAN addresses") << "Bridge" << int(Qt::Key_Up) << "Enable"
-                                                          << false;
+    QTest::newRow("DHCP disables WAN addresses")
+        << "NetworkType" << int(Qt::Key_Down) << "DHCP" << false;
+    QTest::newRow("bridge Enable disables LAN addresses")
+        << "Bridge" << int(Qt::Key_Up) << "Enable" << false;
 }
 
 void TestConfigDialog::operatorChoicesMarkAndEnable() {
@@ -298,9 +299,9 @@ void TestConfigDialog::operatorChoicesMarkAndEnable() {
     const bool wan = list == QLatin1String("NetworkType");
     QComboBox* combo = wan ? f.NetworkTypeCombo : f.BridgeCombo;
     const QList<QWidget*> fields =
-        wan ? QList<QWidget*>{f.IPAddressText, f.SubnetMaskText, f.GatewayText, f.DNSText,
-                              f.IPAddressCaption, f.SubnetMaskCaption, f.GatewayCaption,
-                              f.DNSCaption}
+        wan ? QList<QWidget*>{f.IPAddressText,  f.SubnetMaskText,   f.GatewayText,
+                              f.DNSText,        f.IPAddressCaption, f.SubnetMaskCaption,
+                              f.GatewayCaption, f.DNSCaption}
             : QList<QWidget*>{f.IPAddressText2, f.SubnetMaskText2, f.IPAddressCaption2,
                               f.SubnetMaskCaption2};
     QTest::keyClick(combo, Qt::Key(key));
@@ -331,16 +332,32 @@ void TestConfigDialog::keyFilters_data() {
     QTest::addColumn<QString>("editName");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("address takes digits and dots") << "IPAddressText" << "10.0.0.5" << "10.0.0.5";
-    QTest::newRow("address refuses letters") << "SubnetMaskText" << "2a5x5" << "255";
-    QTest::newRow("address takes % and '") << "DNSText" << "1%'" << "1%'";
-    QTest::newRow("address refuses space and minus") << "IPAddressText2" << "1 -2" << "12";
-    QTest::newRow("address stops at 15") << "GatewayText" << "1234567890123456789"
+    QTest::newRow("address takes digits and dots") << "IPAddressText"
+                                                   << "10.0.0.5"
+                                                   << "10.0.0.5";
+    QTest::newRow("address refuses letters") << "SubnetMaskText"
+                                             << "2a5x5"
+                                             << "255";
+    QTest::newRow("address takes % and '") << "DNSText"
+                                           << "1%'"
+                                           << "1%'";
+    QTest::newRow("address refuses space and minus") << "IPAddressText2"
+                                                     << "1 -2"
+                                                     << "12";
+    QTest::newRow("address stops at 15") << "GatewayText"
+                                         << "1234567890123456789"
                                          << "123456789012345";
-    QTest::newRow("port refuses dots") << "HalvarisPortText" << "50.01" << "5001";
-    QTest::newRow("port takes %") << "HalvarisPortText" << "5%" << "5%";
-    QTest::newRow("port stops at 5") << "HalvarisPortText" << "1234567" << "12345";
-    QTest::newRow("name takes anything up to 15") << "DeviceNameText" << "Gate way-1 .x%abcdefgh"
+    QTest::newRow("port refuses dots") << "HalvarisPortText"
+                                       << "50.01"
+                                       << "5001";
+    QTest::newRow("port takes %") << "HalvarisPortText"
+                                  << "5%"
+                                  << "5%";
+    QTest::newRow("port stops at 5") << "HalvarisPortText"
+                                     << "1234567"
+                                     << "12345";
+    QTest::newRow("name takes anything up to 15") << "DeviceNameText"
+                                                  << "Gate way-1 .x%abcdefgh"
                                                   << "Gate way-1 .x%a";
 }
 
@@ -350,8 +367,8 @@ void TestConfigDialog::keyFilters() {
     QFETCH(QString, shown);
     Dialog d;
     const QHash<QString, ConfigEdit*> edits{
-        {"IPAddressText", d.form.IPAddressText}, {"SubnetMaskText", d.form.SubnetMaskText},
-        {"GatewayText", d.form.GatewayText},     {"DNSText", d.form.DNSText},
+        {"IPAddressText", d.form.IPAddressText},   {"SubnetMaskText", d.form.SubnetMaskText},
+        {"GatewayText", d.form.GatewayText},       {"DNSText", d.form.DNSText},
         {"IPAddressText2", d.form.IPAddressText2}, {"HalvarisPortText", d.form.HalvarisPortText},
         {"DeviceNameText", d.form.DeviceNameText}};
     ConfigEdit* edit = edits.value(editName);
@@ -429,10 +446,14 @@ void TestConfigDialog::applyWithoutMarksSendsNothing() {
 void TestConfigDialog::applyThatCannotBeBuiltSendsNothing_data() {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");
-    QTest::newRow("% in an address") << "IPAddressText2" << "192.168.1.%";
-    QTest::newRow("three-part address") << "GatewayText" << "10.0.1";
-    QTest::newRow("port with a quote") << "HalvarisPortText" << "50'0";
-    QTest::newRow("empty port") << "HalvarisPortText" << "";
+    QTest::newRow("% in an address") << "IPAddressText2"
+                                     << "192.168.1.%";
+    QTest::newRow("three-part address") << "GatewayText"
+                                        << "10.0.1";
+    QTest::newRow("port with a quote") << "HalvarisPortText"
+                                       << "50'0";
+    QTest::newRow("empty port") << "HalvarisPortText"
+                                << "";
 }
 
 void TestConfigDialog::applyThatCannotBeBuiltSendsNothing() {

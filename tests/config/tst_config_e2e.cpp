@@ -1,13 +1,13 @@
 // Sessions at the gateways: the main window finds simulated gateways, the
 // configuration dialog reads, edits, writes, exports and imports them over the
 // network, and the simulator's dump tells what the gateways now hold.
+#include "WhileModal.h"
 #include "app/TFormDetect.h"
 #include "config/ConfigEdit.h"
 #include "config/TConfigForm.h"
 #include "link/UdpEndpoint.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
-#include "WhileModal.h"
 #include "widgets/TRealGrid.h"
 
 #include <QDeadlineTimer>
@@ -259,7 +259,8 @@ void TestConfigE2E::doubleClickLeavesMainWindowUsable() {
     // modal showing fails.
     QVERIFY(s.select(kSecond));
     s.form.FlatButton8Click();
-    QCOMPARE(s.fake.prompts.errors, QStringList{QStringLiteral("Cannot make a visible window modal.")});
+    QCOMPARE(s.fake.prompts.errors,
+             QStringList{QStringLiteral("Cannot make a visible window modal.")});
     QVERIFY(d.isVisible());
     QCOMPARE(d.MACLabel->text(), kSecond);
     QVERIFY(waitFor([&] { return filled(d, 3); }));
