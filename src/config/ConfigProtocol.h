@@ -40,6 +40,9 @@ QStringList ProtocolVersion();  // "1.0", "2.0"
 }  // namespace ConfigLists
 
 // The "Network" tab and the gateway's row count (NetworkConfig, 84 bytes).
+// A reply's list bytes are kept as they came: a value outside its list selects
+// nothing in the combo box, and a combo box with nothing selected (-1) is
+// written as 0xFF.
 struct NetworkSettings {
     int networkType = 0;         // @8, 1 byte: NetworkTypeCombo index (0 Static IP, 1 DHCP)
     QString ipAddress;           // @9, 4 bytes: IPAddressText

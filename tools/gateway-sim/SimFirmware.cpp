@@ -4,4 +4,6 @@
 
 void HandleFirmware(Simulator&, const QByteArray&, SimReplies&) {}
 
-QJsonObject FirmwareToJson(const SimGateway&) { return QJsonObject(); }
+QJsonObject FirmwareToJson(const SimGateway&) {
+    return QJsonObject();
+}
