@@ -115,6 +115,10 @@ void TRealGrid::SetImages(const QList<QIcon>& images) {
     viewport()->update();
 }
 
+void TRealGrid::SetTitleImage(int col, const QIcon& image) {
+    model_->SetTitleImage(col, image);
+}
+
 // ---- run time ----------------------------------------------------------------
 
 int TRealGrid::ColumnCount() const {
@@ -334,6 +338,10 @@ bool TRealGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* even
          event->type() == QEvent::MouseButtonDblClick || event->type() == QEvent::MouseMove);
     if (!mouse && index.isValid() && index != currentIndex()) return false;
     return QTableView::edit(index, trigger, event);
+}
+
+void TRealGrid::keyboardSearch(const QString& search) {
+    Q_UNUSED(search);
 }
 
 void TRealGrid::OpenEditorIfAlwaysShown() {

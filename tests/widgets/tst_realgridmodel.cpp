@@ -19,8 +19,6 @@ private slots:
     void insertRowBounds();
     void clearRowsRemovesEverything();
     void programWriteSignalsOnlyRealChanges();
-    void displayAndAccessibleText_data();
-    void displayAndAccessibleText();
     void checkStateOfEmptyBox();
     void flagsFollowReadOnlyAndEditing();
 };
@@ -107,33 +105,6 @@ void TestRealGridModel::programWriteSignalsOnlyRealChanges() {
     model.Cells(3, 0).SetCellText("");
     QCOMPARE(changed.count(), 2);
     QCOMPARE(changed.at(0).at(0).toModelIndex(), model.index(0, 3));
-}
-
-void TestRealGridModel::displayAndAccessibleText_data() {
-    QTest::addColumn<int>("col");
-    QTest::addColumn<QString>("written");
-    QTest::addColumn<QVariant>("display");
-    QTest::addColumn<QString>("accessible");
-
-    QTest::newRow("text") << 3 << "Gateway <b>1</b>" << QVariant("Gateway <b>1</b>")
-                          << "Gateway <b>1</b>";
-    QTest::newRow("check box shows its box alone") << 8 << "true" << QVariant() << "True";
-    QTest::newRow("empty text") << 4 << "" << QVariant(QString()) << "";
-}
-
-void TestRealGridModel::displayAndAccessibleText() {
-    QFETCH(int, col);
-    QFETCH(QString, written);
-    QFETCH(QVariant, display);
-    QFETCH(QString, accessible);
-
-    TRealGridModel model;
-    model.SetColumns(DeviceList());
-    model.InsertRow(0);
-    model.Cells(col, 0).SetCellText(written);
-    const QModelIndex cell = model.index(0, col);
-    QCOMPARE(cell.data(Qt::DisplayRole), display);
-    QCOMPARE(cell.data(Qt::AccessibleTextRole).toString(), accessible);
 }
 
 void TestRealGridModel::checkStateOfEmptyBox() {

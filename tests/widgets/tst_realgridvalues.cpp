@@ -40,8 +40,6 @@ private slots:
     void intCells();
     void typedNumber_data();
     void typedNumber();
-    void editorLimits_data();
-    void editorLimits();
     void editorKind_data();
     void editorKind();
 };
@@ -229,39 +227,6 @@ void TestRealGridValues::typedNumber() {
     QFETCH(QString, stored);
     QCOMPARE(RealGridValues::TextOf(column, RealGridValues::FromTypedNumber(column, typed)),
              stored);
-}
-
-void TestRealGridValues::editorLimits_data() {
-    QTest::addColumn<TRealGridColumn>("column");
-    QTest::addColumn<int>("textLimit");
-    QTest::addColumn<int>("digitLimit");
-    QTest::addColumn<bool>("minusAllowed");
-
-    TRealGridColumn shortTyping = Text("t", 32);
-    shortTyping.MaxLength = 10;
-    TRealGridColumn longTyping = Text("t", 2);
-    longTyping.MaxLength = 8;
-    TRealGridColumn signedRange = Typed(TRealGrid::wdtLong);
-    signedRange.MinValue = "-10";
-    signedRange.MaxValue = "10";
-    // A digit limit of -1: a text column, where it does not apply.
-    QTest::newRow("IP Address: DataWidth") << DeviceList().at(4) << 15 << -1 << true;
-    QTest::newRow("MaxLength below DataWidth") << shortTyping << 10 << -1 << true;
-    QTest::newRow("DataWidth below MaxLength") << longTyping << 2 << -1 << true;
-    QTest::newRow("Destination ID") << DestinationId() << 4 << 8 << false;
-    QTest::newRow("word without range") << OpGrid().at(3) << 2 << 5 << true;
-    QTest::newRow("long without range") << Typed(TRealGrid::wdtLong) << 4 << 10 << true;
-    QTest::newRow("range below 0") << signedRange << 4 << 10 << true;
-}
-
-void TestRealGridValues::editorLimits() {
-    QFETCH(TRealGridColumn, column);
-    QFETCH(int, textLimit);
-    QFETCH(int, digitLimit);
-    QFETCH(bool, minusAllowed);
-    QCOMPARE(RealGridValues::TextLimit(column), textLimit);
-    if (digitLimit >= 0) QCOMPARE(RealGridValues::DigitLimit(column), digitLimit);
-    QCOMPARE(RealGridValues::MinusAllowed(column), minusAllowed);
 }
 
 void TestRealGridValues::editorKind_data() {
