@@ -46,7 +46,7 @@ private:
     bool takeFront(DiscoveryReply& reply);
 
     Handler handler_;
-    int budgetMs_ = 8;
+    int budgetMs_ = 4;  // leaves room for the repaint that follows each batch
     mutable std::mutex mutex_;
     std::deque<DiscoveryReply> queue_;
     bool drainPosted_ = false;
