@@ -16,16 +16,19 @@
 #include <QSet>
 #include <QTimer>
 
+#include <sys/resource.h>
 #include <cstdio>
-#include <ctime>
 #include <mutex>
 
 namespace {
 // CPU time of the calling thread, to tell work from waiting for a core.
 qint64 threadCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<qint64>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    const auto ms = [](const timeval& t) {
+        return static_cast<qint64>(t.tv_sec) * 1000 + t.tv_usec / 1000;
+    };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 }  // namespace
 
