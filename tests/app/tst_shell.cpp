@@ -4,6 +4,7 @@
 #include "link/UdpEndpoint.h"
 #include "link/VarnexError.h"
 #include "support/FakeSeams.h"
+#include "support/NetnsEnv.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -74,6 +75,7 @@ void TestShell::toolBarLayout() {
 }
 
 void TestShell::busyStateBothWays() {
+    REQUIRE_NETNS();  // the busy state binds port 2058
     FakeServices fake;
     TFormDetect form(fake.services);
     form.show();
