@@ -11,7 +11,11 @@
 
 FirmwareUpgrade::FirmwareUpgrade(const QByteArray& mac, QIODevice& image, UdpEndpoint& endpoint,
                                  ReplySlot& slot, Clock& clock, FirmwareObserver& observer)
-    : mac_(mac), image_(image), endpoint_(endpoint), slot_(slot), clock_(clock),
+    : mac_(mac),
+      image_(image),
+      endpoint_(endpoint),
+      slot_(slot),
+      clock_(clock),
       observer_(observer) {}
 
 FirmwareOutcome FirmwareUpgrade::Run() {
@@ -66,7 +70,8 @@ QByteArray FirmwareUpgrade::readChunk() {
 }
 
 FirmwareUpgrade::Exchange FirmwareUpgrade::exchange(const QByteArray& datagram, bool end) {
-    const QString what = end ? QStringLiteral("the end") : QStringLiteral("chunk %1").arg(sequence_);
+    const QString what =
+        end ? QStringLiteral("the end") : QStringLiteral("chunk %1").arg(sequence_);
     if (abandoned_) return Exchange::Abandoned;
     // Cleared before the send, so a reply that is quick to come is not lost.
     slot_.Clear();
@@ -80,13 +85,13 @@ FirmwareUpgrade::Exchange FirmwareUpgrade::exchange(const QByteArray& datagram, 
         return Exchange::Failed;
     }
     switch (JudgeFirmwareAck(reply, sequence_)) {
-    case AckVerdict::Accepted:
-        return Exchange::Accepted;
-    case AckVerdict::Refused:
-        failure_ = QStringLiteral("%1 refused").arg(what);
-        return Exchange::Failed;
-    case AckVerdict::Unreadable:
-        break;
+        case AckVerdict::Accepted:
+            return Exchange::Accepted;
+        case AckVerdict::Refused:
+            failure_ = QStringLiteral("%1 refused").arg(what);
+            return Exchange::Failed;
+        case AckVerdict::Unreadable:
+            break;
     }
     failure_ = QStringLiteral("unreadable acknowledgement of %1").arg(what);
     return Exchange::Failed;

@@ -35,8 +35,8 @@ public:
     static constexpr int EndLimitSeconds = 40;   // gives up after 41 s
 
     // `image` is open for reading; the run closes it once it has been read.
-    FirmwareUpgrade(const QByteArray& mac, QIODevice& image, UdpEndpoint& endpoint,
-                    ReplySlot& slot, Clock& clock, FirmwareObserver& observer);
+    FirmwareUpgrade(const QByteArray& mac, QIODevice& image, UdpEndpoint& endpoint, ReplySlot& slot,
+                    Clock& clock, FirmwareObserver& observer);
 
     // Raises VarnexError when the image cannot be read, is 2 GiB or more, or a
     // send fails; the caller's clean-up then ends the run.

@@ -89,8 +89,9 @@ char takeChunk(SimFirmwareState& fw, const QByteArray& datagram, qint64 sequence
         return SimFirmwareStatus::Accepted;  // the same chunk again: taken already
     }
     if (sequence != fw.chunks) {
-        return refuse(fw, SimFirmwareStatus::OutOfSequence,
-                      QStringLiteral("chunk %1 where %2 was expected").arg(sequence).arg(fw.chunks));
+        return refuse(
+            fw, SimFirmwareStatus::OutOfSequence,
+            QStringLiteral("chunk %1 where %2 was expected").arg(sequence).arg(fw.chunks));
     }
     fw.checksum = checksumOf(data, fw.image.size(), fw.checksum);
     fw.image += data;
@@ -123,10 +124,9 @@ char takeEnd(SimFirmwareState& fw, const QByteArray& datagram, qint64 sequence) 
     }
     if (sequence == 0) restart(fw);  // an empty image
     if (sequence != fw.chunks) {
-        return refuse(fw, SimFirmwareStatus::OutOfSequence,
-                      QStringLiteral("end after %1 chunks where %2 were taken")
-                          .arg(sequence)
-                          .arg(fw.chunks));
+        return refuse(
+            fw, SimFirmwareStatus::OutOfSequence,
+            QStringLiteral("end after %1 chunks where %2 were taken").arg(sequence).arg(fw.chunks));
     }
     if (*size != fw.image.size()) {
         return refuse(fw, SimFirmwareStatus::WrongSize,
@@ -170,8 +170,8 @@ void HandleFirmware(Simulator& sim, const QByteArray& datagram, SimReplies& out)
     if (!sequence || (kind != kChunk && kind != kEnd)) {
         status = refuse(fw, SimFirmwareStatus::Malformed, QStringLiteral("malformed header"));
     } else if (faultNames(faults, QStringLiteral("fw-refuse"), end, *sequence)) {
-        status = refuse(fw, SimFirmwareStatus::RefusedOnRequest,
-                        QStringLiteral("refused on request"));
+        status =
+            refuse(fw, SimFirmwareStatus::RefusedOnRequest, QStringLiteral("refused on request"));
     } else if (end) {
         status = takeEnd(fw, datagram, *sequence);
         if (status == SimFirmwareStatus::Accepted) {

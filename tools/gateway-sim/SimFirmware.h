@@ -12,14 +12,14 @@ struct SimGateway;
 // Progress of a firmware upload to one simulated gateway. A chunk with sequence
 // number 0 (or an end with 0, for an empty image) starts a new upload.
 struct SimFirmwareState {
-    QByteArray image;              // the bytes taken so far, in order
-    qint32 chunks = 0;             // chunks taken: the next sequence number expected
+    QByteArray image;                // the bytes taken so far, in order
+    qint32 chunks = 0;               // chunks taken: the next sequence number expected
     quint32 checksum = 0xFFFFFFFFu;  // of `image`, kept up as bytes arrive
-    QByteArray lastChunk;          // a repeated chunk is acknowledged, not appended
+    QByteArray lastChunk;            // a repeated chunk is acknowledged, not appended
     int refusals = 0;
     QString verdict = QStringLiteral("idle");  // idle, receiving, complete, refused
-    QString reason;                // why the last datagram was refused
-    QString file;                  // where the last complete image was written
+    QString reason;                            // why the last datagram was refused
+    QString file;                              // where the last complete image was written
     QString fileError;
 };
 
