@@ -66,6 +66,7 @@ TFormDetect::TFormDetect(const Services& services, QWidget* parent)
     connect(TimerFIND, &QTimer::timeout, this, &TFormDetect::TimerFINDTimer);
 
     buildControls();
+    buildDeviceList();
     FormCreate();
 }
 

@@ -10,9 +10,11 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class DiscoveryInbox;
 class TConfigForm;
 class TRealGrid;
 class UdpEndpoint;
+struct DiscoveryReply;
 
 // A panel with a left-aligned caption (the countdown panel PnlTime).
 class CaptionPanel : public QFrame {
@@ -44,6 +46,8 @@ public:
     // Device list operations (discovery/).
     void ClearDeviceList();
     bool IsNewMac(const QString& mac) const;
+    // Appends one row for a gateway not yet listed (UI thread).
+    void AddDevice(const DiscoveryReply& reply);
 
     // Controls, named as the window's design names them.
     QFrame* FlatPanel1 = nullptr;
@@ -75,6 +79,8 @@ public:
     qint32 CountdownSeconds = 0;
     qint32 RowsBeforeSearch = 0;
     ReplySlot* AckSlot = nullptr;  // LastAckReply / AckArrived
+    // Decoded "g" replies on their way from the receiving thread to AddDevice.
+    DiscoveryInbox* DiscoveryReplies = nullptr;
 
 public slots:
     void FormCreate();
@@ -102,6 +108,7 @@ protected:
 
 private:
     void buildControls();
+    void buildDeviceList();  // RGrid and the discovery hand-off (discovery/)
     // Runs a handler body through the top-level error display.
     template <typename F>
     void handle(F&& body);

@@ -1,0 +1,64 @@
+#include "discovery/DiscoveryInbox.h"
+
+#include <QElapsedTimer>
+#include <QMetaObject>
+
+DiscoveryInbox::DiscoveryInbox(QObject* parent) : QObject(parent) {}
+
+void DiscoveryInbox::Post(const DiscoveryReply& reply) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(reply);
+        if (drainPosted_) return;
+        drainPosted_ = true;
+    }
+    QMetaObject::invokeMethod(this, [this] { drain(true); }, Qt::QueuedConnection);
+}
+
+int DiscoveryInbox::Pending() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<int>(queue_.size());
+}
+
+void DiscoveryInbox::Discard() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.clear();
+}
+
+void DiscoveryInbox::DrainAll() { drain(false); }
+
+bool DiscoveryInbox::takeFront(DiscoveryReply& reply) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (queue_.empty()) {
+        // The next Post must ask for a new drain.
+        drainPosted_ = false;
+        return false;
+    }
+    reply = std::move(queue_.front());
+    queue_.pop_front();
+    return true;
+}
+
+void DiscoveryInbox::drain(bool budgeted) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    DiscoveryReply reply;
+    while (takeFront(reply)) {
+        try {
+            if (handler_) handler_(reply);
+        } catch (...) {
+            // A reply the list cannot take (a row is being edited, say) is lost
+            // alone, silently, like any datagram whose handler fails.
+        }
+        if (budgeted && elapsed.elapsed() >= budgetMs_) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (queue_.empty()) {
+                drainPosted_ = false;
+                return;
+            }
+            // Still posted: the rest waits behind the events that came meanwhile.
+            QMetaObject::invokeMethod(this, [this] { drain(true); }, Qt::QueuedConnection);
+            return;
+        }
+    }
+}
