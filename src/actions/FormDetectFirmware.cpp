@@ -3,18 +3,15 @@
 #include "actions/FirmwareScreen.h"
 #include "actions/FirmwareUpgrade.h"
 #include "app/TFormDetect.h"
+#include "discovery/DeviceListColumns.h"
 #include "link/UdpEndpoint.h"
 #include "link/VarnexError.h"
+#include "widgets/TRealGrid.h"
 
 #include <QFile>
 #include <QLabel>
 
 namespace {
-// TEMPORARY until the grid lands.
-QString selectedMacText(TFormDetect&) {
-    return QStringLiteral("00-1A-2B-00-00-01");
-}
-
 Prompts::FileDialog firmwareFileDialog() {
     Prompts::FileDialog d;
     // The same title as the configuration import: operators know the dialog by it.
@@ -43,7 +40,8 @@ void TFormDetect::FlatButton7Click() {
             throw VarnexError(QStringLiteral("Cannot open the firmware file \"%1\": %2")
                                   .arg(fileName, image.errorString()));
         }
-        const QByteArray mac = FirmwareMacPrefix(selectedMacText(*this));
+        const QByteArray mac =
+            FirmwareMacPrefix(RGrid->Cells(DeviceColumn::Mac, SelectedRow).GetCellText());
         screen.ShowProgress();
 
         FirmwareUpgrade upgrade(mac, image, *UDPServer, *AckSlot, *services().clock, screen);
