@@ -22,10 +22,15 @@ varnex_ensure_packages() {
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# varnex_build DIR [cmake options...]: configure and build one tree.
+# varnex_build DIR [cmake options...] [--target T]: configure and build one tree.
 varnex_build() {
     local dir=$1
     shift
-    cmake -S "$VARNEX_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-    cmake --build "$dir" -j "$(nproc)"
+    local target=()
+    local args=()
+    while [ $# -gt 0 ]; do
+        if [ "$1" = --target ]; then target=(--target "$2"); shift 2; else args+=("$1"); shift; fi
+    done
+    cmake -S "$VARNEX_ROOT" -B "$dir" -G Ninja "${args[@]}" >/dev/null
+    cmake --build "$dir" -j "$(nproc)" "${target[@]}"
 }

@@ -8,7 +8,8 @@
 
 inline QByteArray BigEndianBytes(quint64 value, int width) {
     QByteArray out(width, '\0');
-    for (int i = 0; i < width; ++i) out[i] = static_cast<char>((value >> (8 * (width - 1 - i))) & 0xFF);
+    for (int i = 0; i < width; ++i)
+        out[i] = static_cast<char>((value >> (8 * (width - 1 - i))) & 0xFF);
     return out;
 }
 

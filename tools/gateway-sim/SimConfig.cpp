@@ -6,4 +6,6 @@ void HandleConfig(Simulator&, char, const QByteArray&, SimReplies&) {}
 
 void InitConfig(SimGateway&, int, const SimOptions&) {}
 
-QJsonObject ConfigToJson(const SimGateway&) { return QJsonObject(); }
+QJsonObject ConfigToJson(const SimGateway&) {
+    return QJsonObject();
+}

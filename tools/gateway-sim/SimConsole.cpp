@@ -5,7 +5,9 @@
 #include <QJsonDocument>
 
 namespace {
-QByteArray note(const QString& text) { return QStringLiteral("gateway-sim: %1\n").arg(text).toUtf8(); }
+QByteArray note(const QString& text) {
+    return QStringLiteral("gateway-sim: %1\n").arg(text).toUtf8();
+}
 }  // namespace
 
 ConsoleOutcome RunConsoleCommand(Simulator& sim, const QString& line) {
@@ -23,8 +25,9 @@ ConsoleOutcome RunConsoleCommand(Simulator& sim, const QString& line) {
         outcome.quit = true;
     } else if (command == QLatin1String("fault")) {
         QString error;
-        outcome.err = sim.faults().add(argument, error) ? note(QStringLiteral("fault %1 on").arg(argument))
-                                                        : note(QStringLiteral("fault: %1").arg(error));
+        outcome.err = sim.faults().add(argument, error)
+                          ? note(QStringLiteral("fault %1 on").arg(argument))
+                          : note(QStringLiteral("fault: %1").arg(error));
     } else if (command == QLatin1String("unfault")) {
         sim.faults().remove(argument);
         outcome.err = note(QStringLiteral("fault %1 off").arg(argument));

@@ -3,10 +3,10 @@
 #include "SimConsole.h"
 #include "Simulator.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <poll.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
 
 namespace {
 using SteadyClock = std::chrono::steady_clock;
@@ -32,7 +32,8 @@ bool isReply(const QByteArray& datagram) {
 void writeAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;  // the reader went away; nothing more to say to it
         done += n;
@@ -41,12 +42,16 @@ void writeAll(int fd, const QByteArray& bytes) {
 }  // namespace
 
 SimLoop::SimLoop(Simulator& sim, SimSocket& socket, int signalFd)
-    : sim_(sim), socket_(socket), signalFd_(signalFd), quiet_(sim.options().quiet),
+    : sim_(sim),
+      socket_(socket),
+      signalFd_(signalFd),
+      quiet_(sim.options().quiet),
       port_(socket.boundPort()) {}
 
 int SimLoop::run() {
     while (!quit_) {
-        pollfd fds[3] = {{socket_.fd(), POLLIN, 0}, {signalFd_, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        pollfd fds[3] = {
+            {socket_.fd(), POLLIN, 0}, {signalFd_, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
         const nfds_t count = stdinOpen_ ? 3 : 2;
         const int ready = ::poll(fds, count, pollTimeoutMs());
         if (ready < 0 && errno != EINTR) {
@@ -78,9 +83,10 @@ void SimLoop::receiveWaiting() {
         const QString sender = AddressText(request->sender);
         const QString destination =
             request->destination ? AddressText(*request->destination) : QString();
-        const SimReplies replies = sim_.handle(request->data, sender, request->senderPort, destination);
+        const SimReplies replies =
+            sim_.handle(request->data, sender, request->senderPort, destination);
         if (!isReply(request->data)) {
-            log(QStringLiteral("%1 %2 bytes from %3:%4 to %5: %6 replies")
+            log(QStringLiteral("%1 %2 bytes from %3:%4 to %5, replies: %6")
                     .arg(letterText(request->data))
                     .arg(request->data.size())
                     .arg(sender)

@@ -24,7 +24,7 @@ public:
 
     // "NAME" or "NAME=VALUE"; an empty name or a bad value of a common fault is
     // refused with the reason in `error`.
-    bool add(const QString& spec, QString& error);
+    bool add(const QString& text, QString& error);
 
 private:
     QMap<QString, QString> values_;
@@ -39,7 +39,7 @@ struct SimOptions {
     // Numeric, so that consecutive MACs and addresses are a sum.
     quint64 firstMac = 0;
     quint32 firstIp = 0;
-    QByteArray gateway;   // 4 bytes, the same for every gateway
+    QByteArray gateway;  // 4 bytes, the same for every gateway
     QByteArray mask;
     QByteArray viewIp;
     QStringList models;

@@ -1,15 +1,16 @@
 #include "SimSocket.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 QString systemError(const char* what) {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 // Large enough for thousands of replies in one burst.
@@ -45,9 +46,15 @@ bool SimSocket::open(const QString& address, quint16 port, QString& error) {
         error = systemError("setsockopt");
         return false;
     }
-    // Best effort: the system may cap these.
-    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &kBufferBytes, sizeof kBufferBytes);
-    ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &kBufferBytes, sizeof kBufferBytes);
+    // A broadcast burst of replies comes straight back to this socket; with the
+    // system's small default buffer those echoes would crowd out the requests
+    // that follow. The forced sizes need root; otherwise the capped ones do.
+    if (::setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &kBufferBytes, sizeof kBufferBytes) != 0) {
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &kBufferBytes, sizeof kBufferBytes);
+    }
+    if (::setsockopt(fd_, SOL_SOCKET, SO_SNDBUFFORCE, &kBufferBytes, sizeof kBufferBytes) != 0) {
+        ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &kBufferBytes, sizeof kBufferBytes);
+    }
 
     sockaddr_in bound{};
     bound.sin_family = AF_INET;
@@ -102,8 +109,9 @@ bool SimSocket::send(const Outgoing& datagram, QString& error) {
     to.sin_family = AF_INET;
     to.sin_port = htons(datagram.port);
     to.sin_addr.s_addr = htonl(datagram.address);
-    const ssize_t sent = ::sendto(fd_, datagram.data.constData(), static_cast<size_t>(datagram.data.size()),
-                                  0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    const ssize_t sent =
+        ::sendto(fd_, datagram.data.constData(), static_cast<size_t>(datagram.data.size()), 0,
+                 reinterpret_cast<sockaddr*>(&to), sizeof to);
     if (sent < 0) {
         error = systemError("sendto");
         return false;

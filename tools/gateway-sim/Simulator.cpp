@@ -12,7 +12,9 @@
 #include <exception>
 
 Simulator::Simulator(const SimOptions& options)
-    : options_(options), seed_(options.seed ? *options.seed : std::random_device{}()), random_(seed_) {
+    : options_(options),
+      seed_(options.seed ? *options.seed : std::random_device{}()),
+      random_(seed_) {
     gateways_.reserve(static_cast<size_t>(options_.count));
     for (int i = 0; i < options_.count; ++i) {
         SimGateway gw = MakeGateway(options_, i);
@@ -52,20 +54,20 @@ void Simulator::dispatch(const QByteArray& datagram, SimReplies& out) {
     const auto letter = ReplyLetter(datagram);
     if (!letter) return;
     switch (*letter) {
-    case 'S':
-        HandleSetNetwork(*this, datagram);
-        break;
-    case 'N':
-    case 'O':
-    case 'U':
-    case 'A':
-        HandleConfig(*this, *letter, datagram, out);
-        break;
-    case 'F':
-        HandleFirmware(*this, datagram, out);
-        break;
-    default:
-        break;
+        case 'S':
+            HandleSetNetwork(*this, datagram);
+            break;
+        case 'N':
+        case 'O':
+        case 'U':
+        case 'A':
+            HandleConfig(*this, *letter, datagram, out);
+            break;
+        case 'F':
+            HandleFirmware(*this, datagram, out);
+            break;
+        default:
+            break;
     }
 }
 
@@ -112,7 +114,8 @@ QJsonObject Simulator::toJson() const {
     QJsonArray gateways;
     for (const SimGateway& gw : gateways_) gateways.append(GatewayToJson(gw));
     QJsonObject faults;
-    for (auto it = options_.faults.all().constBegin(); it != options_.faults.all().constEnd(); ++it) {
+    for (auto it = options_.faults.all().constBegin(); it != options_.faults.all().constEnd();
+         ++it) {
         faults.insert(it.key(), it.value());
     }
     return QJsonObject{{QStringLiteral("gateways"), gateways}, {QStringLiteral("faults"), faults}};

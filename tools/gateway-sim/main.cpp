@@ -8,10 +8,10 @@
 
 #include <QCoreApplication>
 
-#include <csignal>
-#include <cstdio>
 #include <sys/signalfd.h>
 #include <unistd.h>
+#include <csignal>
+#include <cstdio>
 
 namespace {
 // SIGINT and SIGTERM are taken through a descriptor that poll() watches, so
@@ -31,7 +31,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("gateway-sim"));
     const SimOptionsParse parsed = ParseSimOptions(QCoreApplication::arguments());
     if (!parsed.options) {
-        std::fputs(parsed.message.toLocal8Bit().constData(), parsed.exitCode == 0 ? stdout : stderr);
+        std::fputs(parsed.message.toLocal8Bit().constData(),
+                   parsed.exitCode == 0 ? stdout : stderr);
         return parsed.exitCode;
     }
     const SimOptions& options = *parsed.options;
