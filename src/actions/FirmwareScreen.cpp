@@ -9,11 +9,14 @@
 #include <QProgressBar>
 
 #include <limits>
+#include <utility>
 
 namespace {
 // Often enough that the caption changes within a few hundredths of a second of
 // the second's turn; the clock scales it with the rest of the wait.
 constexpr int kBlinkTickMs = 100;
+// About a screen refresh: the bar still moves smoothly.
+constexpr int kGaugePaintMs = 20;
 }  // namespace
 
 QString FirmwareCaption::WaitingAfter(qint64 elapsedMs) {
@@ -26,10 +29,14 @@ FirmwareScreen::FirmwareScreen(TFormDetect& form, Clock& clock) : form_(&form), 
     form.installEventFilter(this);
     blinkTimer_.setInterval(static_cast<int>(qMax<qint64>(1, clock_.realMs(kBlinkTickMs))));
     connect(&blinkTimer_, &QTimer::timeout, this, &FirmwareScreen::blink);
+    gaugeTimer_.setSingleShot(true);
+    gaugeTimer_.setInterval(kGaugePaintMs);
+    connect(&gaugeTimer_, &QTimer::timeout, this, &FirmwareScreen::showAcknowledged);
 }
 
 FirmwareScreen::~FirmwareScreen() {
     blinkTimer_.stop();
+    showAcknowledged();
     if (!form_) return;
     form_->removeEventFilter(this);
     form_->FlatPanel3->hide();
@@ -58,15 +65,24 @@ void FirmwareScreen::ShowProgress() {
 }
 
 void FirmwareScreen::HideProgress() {
+    showAcknowledged();
     if (form_) form_->FlatPanel3->hide();
 }
 
 void FirmwareScreen::ChunkAcknowledged(qint64 bytes) {
-    if (!form_ || bytes > form_->UpdateProgress->maximum()) return;
+    acknowledged_ = bytes;
+    if (!gaugeTimer_.isActive()) gaugeTimer_.start();
+}
+
+void FirmwareScreen::showAcknowledged() {
+    gaugeTimer_.stop();
+    const qint64 bytes = std::exchange(acknowledged_, -1);
+    if (!form_ || bytes < 0 || bytes > form_->UpdateProgress->maximum()) return;
     form_->UpdateProgress->setValue(static_cast<int>(bytes));
 }
 
 void FirmwareScreen::CompletionWaitStarted() {
+    showAcknowledged();
     if (!form_) return;
     form_->FUWait->setText(QString::fromLatin1(FirmwareCaption::Waiting));
     form_->FUWait->adjustSize();

@@ -38,10 +38,15 @@ protected:
 
 private:
     void blink();
+    void showAcknowledged();
 
     QPointer<TFormDetect> form_;
     Clock& clock_;
     QTimer blinkTimer_;
+    // The gauge paints at once on every visible change; a chunk is acknowledged
+    // far more often than a screen refreshes, so its paints are gathered.
+    QTimer gaugeTimer_;
+    qint64 acknowledged_ = -1;  // not shown yet; -1: nothing new
     qint64 waitStartMs_ = 0;
     FirmwareUpgrade* upgrade_ = nullptr;
     bool closed_ = false;

@@ -70,8 +70,6 @@ QByteArray FirmwareUpgrade::readChunk() {
 }
 
 FirmwareUpgrade::Exchange FirmwareUpgrade::exchange(const QByteArray& datagram, bool end) {
-    const QString what =
-        end ? QStringLiteral("the end") : QStringLiteral("chunk %1").arg(sequence_);
     if (abandoned_) return Exchange::Abandoned;
     // Cleared before the send, so a reply that is quick to come is not lost.
     slot_.Clear();
@@ -80,20 +78,19 @@ FirmwareUpgrade::Exchange FirmwareUpgrade::exchange(const QByteArray& datagram, 
     const QByteArray reply = WaitForReply(slot_, end ? EndLimitSeconds : ChunkLimitSeconds, clock_);
     if (abandoned_) return Exchange::Abandoned;
     if (end) observer_.CompletionWaitEnded();
+    const AckVerdict verdict =
+        reply.isEmpty() ? AckVerdict::Unreadable : JudgeFirmwareAck(reply, sequence_);
+    if (verdict == AckVerdict::Accepted) return Exchange::Accepted;
+
+    const QString what =
+        end ? QStringLiteral("the end") : QStringLiteral("chunk %1").arg(sequence_);
     if (reply.isEmpty()) {
         failure_ = QStringLiteral("no acknowledgement of %1").arg(what);
-        return Exchange::Failed;
+    } else if (verdict == AckVerdict::Refused) {
+        failure_ = QStringLiteral("%1 refused").arg(what);
+    } else {
+        failure_ = QStringLiteral("unreadable acknowledgement of %1").arg(what);
     }
-    switch (JudgeFirmwareAck(reply, sequence_)) {
-        case AckVerdict::Accepted:
-            return Exchange::Accepted;
-        case AckVerdict::Refused:
-            failure_ = QStringLiteral("%1 refused").arg(what);
-            return Exchange::Failed;
-        case AckVerdict::Unreadable:
-            break;
-    }
-    failure_ = QStringLiteral("unreadable acknowledgement of %1").arg(what);
     return Exchange::Failed;
 }
 
