@@ -16,8 +16,8 @@ constexpr int kCurrentIpColumn = 11;
 void TFormDetect::FlatButton1Click() {
     handle([&] {
         if (DeviceCount == 0) {
-            services_.prompts->Message(
-                this, QStringLiteral("There is no Varnex.\r\nPlease search the Brinmore."));
+            services_.prompts->Message(this,
+                                       QStringLiteral("There is no Varnex.\r\nPlease search the Brinmore."));
             return;
         }
 
@@ -26,8 +26,7 @@ void TFormDetect::FlatButton1Click() {
         for (int row = 0; row < rowsToCheck; ++row) {
             for (int col : kAddressColumns) {
                 if (!IsValidIPv4(RGrid->Cells(col, row).GetCellText())) {
-                    services_.prompts->Message(this,
-                                               QStringLiteral("Please check the IP''s setting."));
+                    services_.prompts->Message(this, QStringLiteral("Please check the IP''s setting."));
                     RGrid->setFocus();
                     return;
                 }

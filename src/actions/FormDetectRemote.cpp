@@ -14,8 +14,8 @@ void TFormDetect::FlatButton4Click() {
     const int tag = sender() ? sender()->property("Tag").toInt() : 0;
     handle([&] {
         if (DeviceCount == 0) {
-            services_.prompts->Message(
-                this, QStringLiteral("There is no Device.\r\nPlease search the Device."));
+            services_.prompts->Message(this,
+                                       QStringLiteral("There is no Device.\r\nPlease search the Device."));
             return;
         }
         Platform& platform = *services_.platform;
@@ -29,8 +29,7 @@ void TFormDetect::FlatButton4Click() {
         const QString address = RGrid->Cells(11, RGrid->CurrentRow()).GetCellText();
         if (RGrid->Cells(4, RGrid->CurrentRow()).GetCellText() != address) {
             services_.prompts->Message(
-                this,
-                QStringLiteral("You do not apply the new ip. so, This time use the previous IP"));
+                this, QStringLiteral("You do not apply the new ip. so, This time use the previous IP"));
         }
         if (tag == kWebTag) {
             // Quietly nothing when no browser can be started.
