@@ -18,15 +18,20 @@ FirmwareUpgrade::FirmwareUpgrade(const QByteArray& mac, QIODevice& image, UdpEnd
       clock_(clock),
       observer_(observer) {}
 
+namespace {
+VarnexError tooLarge() {
+    return VarnexError(
+        QStringLiteral("The firmware file is too large: an image must be smaller than 2 GiB."));
+}
+}  // namespace
+
 FirmwareOutcome FirmwareUpgrade::Run() {
+    // Refused before anything is sent; the count below also catches a file that grows.
+    if (!image_.isSequential() && image_.size() > Firmware::MaxImageSize) throw tooLarge();
     FirmwareChecksum imageChecksum;
     qint64 total = 0;
     for (QByteArray chunk = readChunk(); !chunk.isEmpty(); chunk = readChunk()) {
-        if (total + chunk.size() > Firmware::MaxImageSize) {
-            throw VarnexError(
-                QStringLiteral("The firmware file is too large: an image must be smaller than "
-                               "2 GiB."));
-        }
+        if (total + chunk.size() > Firmware::MaxImageSize) throw tooLarge();
         FirmwareChecksum chunkChecksum;
         chunkChecksum.Add(chunk, 0);
         imageChecksum.Add(chunk, total);

@@ -13,6 +13,7 @@
 #include "support/NetnsEnv.h"
 
 #include <QBuffer>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <QtTest>
 
@@ -112,6 +113,7 @@ private slots:
     void acknowledgements_data();
     void acknowledgements();
     void unreadableImageRaises();
+    void imageOf2GiBIsRefusedBeforeSending();
     void abandonEndsTheWaitAndSendsNoMore();
 };
 
@@ -263,6 +265,26 @@ void TestFirmwareRun::unreadableImageRaises() {
     QCOMPARE(error, QStringLiteral("Cannot read the firmware file: Input/output error"));
     QTest::qWait(100);
     QCOMPARE(bench.sentDatagrams().size(), 1);  // the first chunk; no end
+}
+
+void TestFirmwareRun::imageOf2GiBIsRefusedBeforeSending() {
+    Bench bench;
+    bench.script = acceptAll();
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    QVERIFY(file.resize(qint64(1) << 31));  // sparse: takes no room
+    file.seek(0);
+    Recorder recorder;
+    SystemClock clock;
+    FirmwareUpgrade upgrade(kMac, file, bench.endpoint, bench.slot, clock, recorder);
+    QString error;
+    try {
+        upgrade.Run();
+    } catch (const VarnexError& e) {
+        error = e.text();
+    }
+    QVERIFY2(error.contains(QStringLiteral("smaller than 2 GiB")), qPrintable(error));
+    QVERIFY(!bench.endpoint.Active());  // nothing was sent
 }
 
 void TestFirmwareRun::abandonEndsTheWaitAndSendsNoMore() {
