@@ -31,6 +31,11 @@ varnex_build() {
     while [ $# -gt 0 ]; do
         if [ "$1" = --target ]; then target=(--target "$2"); shift 2; else args+=("$1"); shift; fi
     done
+    # An existing tree can keep stale moc output when files gain Q_OBJECT or new
+    # headers arrive; regenerating it costs seconds.
+    if [ -d "$dir" ]; then
+        find "$dir" -type d -name '*_autogen' -prune -exec rm -rf {} + 2>/dev/null || true
+    fi
     cmake -S "$VARNEX_ROOT" -B "$dir" -G Ninja "${args[@]}" >/dev/null
     cmake --build "$dir" -j "$(nproc)" "${target[@]}"
 }

@@ -49,6 +49,10 @@ TFormDetect::TFormDetect(const Services& services, QWidget* parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(977, 538);
+    // The layout is laid out for a small 8-point UI font; the dialogs it owns inherit it.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
     setAttribute(Qt::WA_DeleteOnClose, false);
 
     AckSlot = new ReplySlot(this);

@@ -63,9 +63,8 @@ void TRealGrid::SetOptions(Options options) {
     setSelectionBehavior(rowSelect ? SelectRows : SelectItems);
     selection_->SetWholeRow(rowSelect);
     model_->SetEditable(options & wgoEditing);
-    setEditTriggers((options & wgoEditing)
-                        ? (AnyKeyPressed | EditKeyPressed | SelectedClicked)
-                        : NoEditTriggers);
+    setEditTriggers((options & wgoEditing) ? (AnyKeyPressed | EditKeyPressed | SelectedClicked)
+                                           : NoEditTriggers);
     ApplyPalette();
     OpenEditorIfAlwaysShown();
 }
@@ -95,8 +94,7 @@ void TRealGrid::ApplyPalette() {
     setPalette(colours);
 }
 
-void TRealGrid::SetTitleLook(const QColor& background, const QColor& text, bool bold,
-                             int height) {
+void TRealGrid::SetTitleLook(const QColor& background, const QColor& text, bool bold, int height) {
     horizontalHeader()->setStyleSheet(
         QStringLiteral("QHeaderView::section { background-color: %1; color: %2; "
                        "font-weight: %3; border: 1px outset %1; padding: 0px 2px; }")
@@ -117,17 +115,31 @@ void TRealGrid::SetImages(const QList<QIcon>& images) {
     viewport()->update();
 }
 
+void TRealGrid::SetTitleImage(int col, const QIcon& image) {
+    model_->SetTitleImage(col, image);
+}
+
 // ---- run time ----------------------------------------------------------------
 
-int TRealGrid::ColumnCount() const { return model_->ColumnCount(); }
+int TRealGrid::ColumnCount() const {
+    return model_->ColumnCount();
+}
 
-const TRealGridColumn& TRealGrid::Column(int col) const { return model_->Column(col); }
+const TRealGridColumn& TRealGrid::Column(int col) const {
+    return model_->Column(col);
+}
 
-QStringList TRealGrid::ColumnValues(int col) const { return model_->Column(col).Values; }
+QStringList TRealGrid::ColumnValues(int col) const {
+    return model_->Column(col).Values;
+}
 
-TRealGridCell TRealGrid::Cells(int col, int row) { return model_->Cells(col, row); }
+TRealGridCell TRealGrid::Cells(int col, int row) {
+    return model_->Cells(col, row);
+}
 
-int TRealGrid::RowCount() const { return model_->RowCount(); }
+int TRealGrid::RowCount() const {
+    return model_->RowCount();
+}
 
 void TRealGrid::InsertRow(int row) {
     if (editing_) throw VarnexError(QStringLiteral("Can't InsertRow in Editing"));
@@ -320,12 +332,16 @@ void TRealGrid::currentChanged(const QModelIndex& current, const QModelIndex& pr
 bool TRealGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     // Editors open on the current cell only. Mouse events still reach the
     // delegate for cells that are about to become current (check boxes).
-    const bool mouse = event && (event->type() == QEvent::MouseButtonPress ||
-                                 event->type() == QEvent::MouseButtonRelease ||
-                                 event->type() == QEvent::MouseButtonDblClick ||
-                                 event->type() == QEvent::MouseMove);
+    const bool mouse =
+        event &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+         event->type() == QEvent::MouseButtonDblClick || event->type() == QEvent::MouseMove);
     if (!mouse && index.isValid() && index != currentIndex()) return false;
     return QTableView::edit(index, trigger, event);
+}
+
+void TRealGrid::keyboardSearch(const QString& search) {
+    Q_UNUSED(search);
 }
 
 void TRealGrid::OpenEditorIfAlwaysShown() {

@@ -40,10 +40,12 @@ public:
     void SetTitleLook(const QColor& background, const QColor& text, bool bold, int height);
     // The grid's image list; with one set, OnGetImageIndex picks a cell's picture.
     void SetImages(const QList<QIcon>& images);
+    // A small picture beside a column's title.
+    void SetTitleImage(int col, const QIcon& image);
 
     // ---- used by the forms at run time ----------------------------------
     int ColumnCount() const;
-    // Fail with "Column bounds error[" + col + "]".
+    // Both fail with "Column bounds error[" + col + "]".
     const TRealGridColumn& Column(int col) const;
     QStringList ColumnValues(int col) const;
 
@@ -51,7 +53,9 @@ public:
     TRealGridCell Cells(int col, int row);
     int RowCount() const;
     // One empty row before `row`; InsertRow(RowCount()) appends. Fails with
-    // "Can't InsertRow in Editing" while a row is in the edit state.
+    // "Can't InsertRow in Editing" while a row is in the edit state, and with
+    // "InsertRow bounds error[" + row + "]" outside 0..RowCount. The first row
+    // added to an empty grid becomes current (OnRowEnter).
     void InsertRow(int row);
     // Ends any edit without storing it and removes every row.
     void ClearRows();
@@ -70,9 +74,10 @@ public:
     void Repaint();
 
     TRealGridModel* Model() const { return model_; }
+    using QTableView::edit;
 
     // ---- events the forms bind --------------------------------------------
-    std::function<void()> OnRowEnter;  // the current row has changed
+    std::function<void()> OnRowEnter;   // the current row has changed
     std::function<void()> OnAfterEdit;  // the current row has just entered the edit state
     // Every character typed into a cell, before the cell takes it; set it to
     // QChar(0) to refuse it.
@@ -90,7 +95,8 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
-    using QTableView::edit;
+    // The grid has no incremental search: a typed character goes to the cell.
+    void keyboardSearch(const QString& search) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
 private:

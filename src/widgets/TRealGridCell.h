@@ -10,8 +10,7 @@ class TRealGridModel;
 // touching a missing row.
 class TRealGridCell {
 public:
-    TRealGridCell(TRealGridModel* model, int col, int row)
-        : model_(model), col_(col), row_(row) {}
+    TRealGridCell(TRealGridModel* model, int col, int row) : model_(model), col_(col), row_(row) {}
 
     QString GetCellText() const;
     void SetCellText(const QString& text);

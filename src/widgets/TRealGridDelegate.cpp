@@ -40,7 +40,8 @@ QWidget* TRealGridDelegate::createEditor(QWidget* parent, const QStyleOptionView
             auto* list = new TRealGridListEdit(parent, hooks, column.Values);
             // A picked entry goes into the cell at once.
             auto* self = const_cast<TRealGridDelegate*>(this);
-            connect(list, &QComboBox::activated, self, [self, list] { emit self->commitData(list); });
+            connect(list, &QComboBox::activated, self,
+                    [self, list] { emit self->commitData(list); });
             return list;
         }
         case EditorKind::Check:
@@ -103,8 +104,8 @@ void TRealGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 
     QStyleOptionViewItem box = cell;
     box.rect = CheckRect(option, index);
-    box.state &= ~(QStyle::State_HasFocus | QStyle::State_On | QStyle::State_Off |
-                   QStyle::State_NoChange);
+    box.state &=
+        ~(QStyle::State_HasFocus | QStyle::State_On | QStyle::State_Off | QStyle::State_NoChange);
     box.state |= state == Qt::Checked     ? QStyle::State_On
                  : state == Qt::Unchecked ? QStyle::State_Off
                                           : QStyle::State_NoChange;

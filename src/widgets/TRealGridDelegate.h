@@ -38,8 +38,8 @@ public:
                               const QModelIndex& index) const override;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
-    bool editorEvent(QEvent* event, QAbstractItemModel* model,
-                     const QStyleOptionViewItem& option, const QModelIndex& index) override;
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
 
     // Where a check box cell draws its box, and so where a click toggles it.
     QRect CheckRect(const QStyleOptionViewItem& option, const QModelIndex& index) const;

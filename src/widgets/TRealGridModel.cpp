@@ -10,6 +10,7 @@ TRealGridModel::TRealGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 void TRealGridModel::SetColumns(const QVector<TRealGridColumn>& columns) {
     beginResetModel();
     columns_ = columns;
+    titleImages_.clear();
     rows_.clear();
     endResetModel();
 }
@@ -26,6 +27,12 @@ void TRealGridModel::InsertRow(int row) {
     beginInsertRows(QModelIndex(), row, row);
     rows_.insert(row, QVector<QVariant>(columns_.size()));
     endInsertRows();
+}
+
+void TRealGridModel::SetTitleImage(int col, const QIcon& image) {
+    Column(col);  // bounds
+    titleImages_.insert(col, image);
+    emit headerDataChanged(Qt::Horizontal, col, col);
 }
 
 void TRealGridModel::ClearRows() {
@@ -121,6 +128,7 @@ QVariant TRealGridModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || section < 0 || section >= columns_.size())
         return QVariant();
     if (role == Qt::DisplayRole) return columns_.at(section).Caption;
+    if (role == Qt::DecorationRole) return titleImages_.value(section);
     if (role == Qt::TextAlignmentRole) return static_cast<int>(Qt::AlignCenter);
     return QVariant();
 }

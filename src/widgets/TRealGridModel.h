@@ -4,6 +4,7 @@
 #include "widgets/TRealGridColumn.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QIcon>
 #include <QVector>
 
@@ -42,6 +43,8 @@ public:
     void SetEditable(bool editable);
     bool IsCellEditable(int col) const;
 
+    void SetTitleImage(int col, const QIcon& image);
+
     // The picture drawn in a cell, when the grid has an image list.
     std::function<QIcon(int col, int row)> ImageFor;
 
@@ -57,5 +60,6 @@ private:
 
     QVector<TRealGridColumn> columns_;
     QVector<QVector<QVariant>> rows_;
+    QHash<int, QIcon> titleImages_;
     bool editable_ = true;
 };

@@ -10,7 +10,9 @@ namespace {
 
 using E = TRealGridEnums;
 
-bool HasTwoValues(const TRealGridColumn& column) { return column.Values.size() >= 2; }
+bool HasTwoValues(const TRealGridColumn& column) {
+    return column.Values.size() >= 2;
+}
 
 qint32 StoredInt(const TRealGridColumn& column, qint32 value) {
     return column.DataType == E::wdtWord ? (value & 0xFFFF) : value;

@@ -14,7 +14,9 @@ namespace RealGridValues {
 using EditorKind = TRealGridEnums::EditorKind;
 
 EditorKind EditorKindOf(const TRealGridColumn& column);
-inline bool IsEmpty(const QVariant& value) { return !value.isValid(); }
+inline bool IsEmpty(const QVariant& value) {
+    return !value.isValid();
+}
 bool IsNumber(const TRealGridColumn& column);
 
 // "False"/"True", or Values[0]/Values[1] when the column has two or more Values.

@@ -1,0 +1,78 @@
+#include "config/ConfigProtocol.h"
+
+#include "link/Codecs.h"
+#include "link/DeviceDatagram.h"
+#include "link/VarnexError.h"
+
+namespace {
+QStringList numbers(int first, int last) {
+    QStringList out;
+    for (int n = first; n <= last; ++n) out << QString::number(n);
+    return out;
+}
+
+char sectionLetter(ConfigSection section) {
+    switch (section) {
+        case ConfigSection::Network:
+            return 'N';
+        case ConfigSection::Operation:
+            return 'O';
+        case ConfigSection::LoRa:
+            return 'U';
+    }
+    return 'N';
+}
+}  // namespace
+
+namespace ConfigLists {
+QStringList NetworkType() {
+    return {QStringLiteral("Static IP"), QStringLiteral("DHCP")};
+}
+QStringList Service() {
+    return {QStringLiteral("Disable"), QStringLiteral("Enable")};
+}
+QStringList Bridge() {
+    return {QStringLiteral("Enable"), QStringLiteral("Disable")};
+}
+QStringList Operation() {
+    return {QStringLiteral("Disable"),          QStringLiteral("COM_Redirector"),
+            QStringLiteral("TCP_Server"),       QStringLiteral("TCP_Client"),
+            QStringLiteral("TCP_Broadcast"),    QStringLiteral("TCP_Multiplex"),
+            QStringLiteral("UDP_Server"),       QStringLiteral("UDP_Client"),
+            QStringLiteral("User_Application"), QStringLiteral("RFC2217")};
+}
+QStringList Channel() {
+    return numbers(1, 20);
+}
+QStringList SpreadingFactor() {
+    return numbers(7, 12);
+}
+QStringList Aes() {
+    return {QStringLiteral("Disable"), QStringLiteral("Enable")};
+}
+QStringList ProtocolVersion() {
+    return {QStringLiteral("1.0"), QStringLiteral("2.0")};
+}
+}  // namespace ConfigLists
+
+QByteArray ConfigMacBytes(const QString& mac) {
+    // The label always holds a text made from six received bytes; should it not,
+    // a pair that is not hexadecimal addresses byte 0 instead of failing a send.
+    QByteArray out(6, '\0');
+    for (int i = 0; i < 6; ++i) {
+        try {
+            out[i] = static_cast<char>(HexToInt(mac.mid(i * 3, 2)) & 0xFF);
+        } catch (const VarnexError&) {
+            out[i] = 0;
+        }
+    }
+    return out;
+}
+
+QByteArray ConfigQuery(ConfigSection section, const QString& mac) {
+    return FrameDatagram(sectionLetter(section), ConfigMacBytes(mac));
+}
+
+QByteArray ConfigApply(const QString& mac) {
+    return FrameDatagram('A', ConfigMacBytes(mac));
+}
