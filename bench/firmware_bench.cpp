@@ -8,6 +8,8 @@
 //     confirms the end.
 // Run: tests/netns/netns-run build/bench/firmware_bench [pairs]
 //   pairs: ping-pong and upgrade measured back to back, this many times (5).
+//   FIRMWARE_BENCH_SKIP_SILENT=1 leaves out the 41 s wait;
+//   FIRMWARE_BENCH_ONLY=window runs one upgrade through the window (for perf).
 #include "actions/Firmware.h"
 #include "actions/FirmwareUpgrade.h"
 #include "app/Seams.h"
