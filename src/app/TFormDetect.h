@@ -10,6 +10,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class ColumnTextIndex;
 class DiscoveryInbox;
 class TConfigForm;
 class TRealGrid;
@@ -114,6 +115,7 @@ private:
     void handle(F&& body);
 
     Services services_;
+    ColumnTextIndex* macRows_ = nullptr;  // where each MAC text is listed (discovery/)
 };
 
 #include "app/ErrorDisplay.h"

@@ -12,7 +12,11 @@ void DiscoveryInbox::Post(const DiscoveryReply& reply) {
         if (drainPosted_) return;
         drainPosted_ = true;
     }
-    QMetaObject::invokeMethod(this, [this] { drain(true); }, Qt::QueuedConnection);
+    postDrain();
+}
+
+void DiscoveryInbox::postDrain() {
+    QMetaObject::invokeMethod(this, "drainBatch", Qt::QueuedConnection);
 }
 
 int DiscoveryInbox::Pending() const {
@@ -25,7 +29,9 @@ void DiscoveryInbox::Discard() {
     queue_.clear();
 }
 
-void DiscoveryInbox::DrainAll() { drain(false); }
+void DiscoveryInbox::DrainAll() {
+    drain(false);
+}
 
 bool DiscoveryInbox::takeFront(DiscoveryReply& reply) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -57,7 +63,7 @@ void DiscoveryInbox::drain(bool budgeted) {
                 return;
             }
             // Still posted: the rest waits behind the events that came meanwhile.
-            QMetaObject::invokeMethod(this, [this] { drain(true); }, Qt::QueuedConnection);
+            postDrain();
             return;
         }
     }

@@ -39,11 +39,14 @@ public:
     void DrainAll();
 
 private:
+    // Queued by name: the request carries no functor whose lifetime two threads share.
+    Q_INVOKABLE void drainBatch() { drain(true); }
+    void postDrain();
     void drain(bool budgeted);
     bool takeFront(DiscoveryReply& reply);
 
     Handler handler_;
-    int budgetMs_ = 8;
+    int budgetMs_ = 4;  // leaves room for the repaint that follows each batch
     mutable std::mutex mutex_;
     std::deque<DiscoveryReply> queue_;
     bool drainPosted_ = false;

@@ -1,5 +1,6 @@
 // Search, Stop, the countdown, the receive handler and the device list.
 #include "app/TFormDetect.h"
+#include "discovery/ColumnTextIndex.h"
 #include "discovery/DeviceListColumns.h"
 #include "discovery/DeviceListKeys.h"
 #include "discovery/DiscoveryInbox.h"
@@ -45,6 +46,10 @@ void TFormDetect::buildDeviceList() {
     RGrid->OnKeyPress = [this](QChar& key) { RGridKeyPress(key); };
     RGrid->OnGetImageIndex = [this](int col, int row) { return RGridGetImageIndex(col, row); };
     RGrid->OnDblClick = [this] { RGridDblClick(); };
+
+    macRows_ = new ColumnTextIndex(
+        RGrid->model(), DeviceColumn::Mac,
+        [this](int row) { return RGrid->Cells(DeviceColumn::Mac, row).GetCellText(); }, this);
 
     DiscoveryReplies = new DiscoveryInbox(this);
     DiscoveryReplies->SetHandler([this](const DiscoveryReply& reply) { AddDevice(reply); });
@@ -123,10 +128,10 @@ void TFormDetect::ClearDeviceList() {
 }
 
 bool TFormDetect::IsNewMac(const QString& mac) const {
-    for (int row = 0; row < DeviceCount; ++row) {
-        if (RGrid->Cells(DeviceColumn::Mac, row).GetCellText() == mac) return false;
-    }
-    return true;
+    // The same answer as reading column 1 of rows 0 to DeviceCount - 1 in turn,
+    // without doing so for every one of thousands of replies.
+    const int row = macRows_->FirstRow(mac);
+    return row < 0 || row >= DeviceCount;
 }
 
 void TFormDetect::RGridRowEnter() {
@@ -141,4 +146,6 @@ void TFormDetect::RGridKeyPress(QChar& key) {
     if (!DeviceListKeyPasses(RGrid->CurrentCol(), key)) key = QChar(0);
 }
 
-int TFormDetect::RGridGetImageIndex(int, int) { return 0; }
+int TFormDetect::RGridGetImageIndex(int, int) {
+    return 0;
+}

@@ -6,7 +6,9 @@ namespace {
 constexpr QChar Dot = QLatin1Char('.');
 constexpr QChar Quote = QLatin1Char('"');
 
-bool isBlank(QChar c) { return c.unicode() >= 0x01 && c.unicode() <= 0x20; }
+bool isBlank(QChar c) {
+    return c.unicode() >= 0x01 && c.unicode() <= 0x20;
+}
 
 // The quoted part starting at text[i] (a quote); i ends after the closing quote,
 // or at the end when the quote is never closed.

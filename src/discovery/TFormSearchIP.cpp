@@ -46,7 +46,9 @@ TFormSearchIP::TFormSearchIP(Prompts& prompts, QWidget* parent)
     FlatEdit1->setFocus();
 }
 
-QString TFormSearchIP::Address() const { return FlatEdit1->text(); }
+QString TFormSearchIP::Address() const {
+    return FlatEdit1->text();
+}
 
 void TFormSearchIP::FlatSpeedButton1Click() {
     const QString text = FlatEdit1->text();
@@ -59,7 +61,9 @@ void TFormSearchIP::FlatSpeedButton1Click() {
     FlatEdit1->setFocus();
 }
 
-void TFormSearchIP::FlatSpeedButton2Click() { reject(); }
+void TFormSearchIP::FlatSpeedButton2Click() {
+    reject();
+}
 
 void TFormSearchIP::FlatEdit1KeyUp(int key) {
     if (key == Qt::Key_Return || key == Qt::Key_Enter) FlatSpeedButton1Click();

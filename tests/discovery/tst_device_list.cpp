@@ -32,7 +32,9 @@ void addThree(TFormDetect& form) {
     receive(form, GatewayReply().withMac("000000000003").withName("C").datagram());
 }
 
-QString cell(TFormDetect& form, int col, int row) { return form.RGrid->Cells(col, row).GetCellText(); }
+QString cell(TFormDetect& form, int col, int row) {
+    return form.RGrid->Cells(col, row).GetCellText();
+}
 }  // namespace
 
 class TestDeviceList : public QObject {
@@ -62,9 +64,9 @@ private slots:
 void TestDeviceList::columnsAsDesigned() {
     FakeServices fake;
     TFormDetect form(fake.services);
-    const QStringList titles{"Model",       "MAC Address", "Version", "Device Name",
-                             "IP Address",  "Subnet Mask", "Gateway", "VarnexView IP",
-                             "Apply",       "Column0",     "Column1", "Column2"};
+    const QStringList titles{"Model",      "MAC Address", "Version", "Device Name",
+                             "IP Address", "Subnet Mask", "Gateway", "VarnexView IP",
+                             "Apply",      "Column0",     "Column1", "Column2"};
     QCOMPARE(form.RGrid->ColumnCount(), 12);
     int visibleWidth = 0;
     for (int i = 0; i < 12; ++i) {
@@ -85,9 +87,18 @@ void TestDeviceList::replyBecomesRow() {
     receive(form, GatewayReply().datagram());
     QCOMPARE(form.DeviceCount, 1);
     QCOMPARE(form.RGrid->RowCount(), 1);
-    const QStringList expected{"VX-G200",       "00-1A-2B-3C-4D-5E", "1.2.0",    "GW-1",
-                               "192.168.1.100", "255.255.255.0",     "192.168.1.1", "10.0.0.2",
-                               "False",         "",                  "",         "192.168.1.100"};
+    const QStringList expected{"VX-G200",
+                               "00-1A-2B-3C-4D-5E",
+                               "1.2.0",
+                               "GW-1",
+                               "192.168.1.100",
+                               "255.255.255.0",
+                               "192.168.1.1",
+                               "10.0.0.2",
+                               "False",
+                               "",
+                               "",
+                               "192.168.1.100"};
     for (int col = 0; col < 12; ++col) QCOMPARE(cell(form, col, 0), expected.at(col));
     QCOMPARE(form.lblcount->text(), QStringLiteral("Current : 1"));
     QCOMPARE(form.SelectedRow, 0);
@@ -193,11 +204,16 @@ void TestDeviceList::typingIntoCells_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<bool>("marked");
-    QTest::newRow("letter into IP Address") << 4 << "a" << "192.168.1.100" << false;
-    QTest::newRow("letter into Device Name") << 3 << "Z" << "Z" << true;
-    QTest::newRow("digit into IP Address") << 4 << "7" << "7" << true;
-    QTest::newRow("letter into Gateway") << 6 << "q" << "192.168.1.1" << false;
-    QTest::newRow("percent into VarnexView IP") << 7 << "%" << "%" << true;
+    QTest::newRow("letter into IP Address") << 4 << "a"
+                                            << "192.168.1.100" << false;
+    QTest::newRow("letter into Device Name") << 3 << "Z"
+                                             << "Z" << true;
+    QTest::newRow("digit into IP Address") << 4 << "7"
+                                           << "7" << true;
+    QTest::newRow("letter into Gateway") << 6 << "q"
+                                         << "192.168.1.1" << false;
+    QTest::newRow("percent into VarnexView IP") << 7 << "%"
+                                                << "%" << true;
 }
 
 void TestDeviceList::typingIntoCells() {
@@ -295,7 +311,8 @@ void TestDeviceList::countdownTicks() {
     for (int i = 0; i < devices; ++i) receive(form, GatewayReply().datagram());
     for (int left = 9; left >= 1; --left) {
         form.TimerFINDTimer();
-        QCOMPARE(form.PnlTime->Caption(), QStringLiteral("        Remain timeout = %1sec").arg(left));
+        QCOMPARE(form.PnlTime->Caption(),
+                 QStringLiteral("        Remain timeout = %1sec").arg(left));
         QVERIFY(form.PnlTime->isVisible());
         QVERIFY(fake.prompts.messages.isEmpty());
     }

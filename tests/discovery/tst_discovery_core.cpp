@@ -1,15 +1,21 @@
 // Address texts, the "g" reply decoder, the list's key filter and the hand-off of
 // decoded replies to the UI thread.
+#include "discovery/ColumnTextIndex.h"
 #include "discovery/DeviceListKeys.h"
 #include "discovery/DiscoveryInbox.h"
 #include "discovery/DiscoveryReply.h"
 #include "discovery/IPv4Text.h"
 
-#include <QThread>
+#include <QRandomGenerator>
+#include <QStringListModel>
 #include <QtTest>
 
+#include <thread>
+
 namespace {
-QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
+QByteArray hex(const char* h) {
+    return QByteArray::fromHex(h);
+}
 
 QByteArray padded(const QByteArray& text, int width) {
     QByteArray out = text.left(width);
@@ -54,6 +60,9 @@ private slots:
     void inboxKeepsArrivalOrderAcrossBatches();
     void inboxDropsFailedReplyAndGoesOn();
     void inboxDiscard();
+    void columnIndexAgreesWithScan_data();
+    void columnIndexAgreesWithScan();
+    void columnIndexUnderRandomChanges();
 };
 
 void TestDiscoveryCore::isValidIPv4_data() {
@@ -91,7 +100,8 @@ void TestDiscoveryCore::isValidIPv4_data() {
     QTest::newRow("dot then blank at end") << "1.2.3.4. " << true;
     QTest::newRow("two final dots") << "1.2.3.4.." << false;
     QTest::newRow("huge part") << "99999999999.1.1.1" << false;
-    QTest::newRow("ends at NUL") << QStringLiteral("1.2.3.4") + QChar(0) + QStringLiteral("xyz") << true;
+    QTest::newRow("ends at NUL") << QStringLiteral("1.2.3.4") + QChar(0) + QStringLiteral("xyz")
+                                 << true;
 }
 
 void TestDiscoveryCore::isValidIPv4() {
@@ -103,7 +113,8 @@ void TestDiscoveryCore::isValidIPv4() {
 void TestDiscoveryCore::splitParts_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("parts");
-    QTest::newRow("final dot adds one empty part") << "1.2.3.4." << QStringList{"1", "2", "3", "4", ""};
+    QTest::newRow("final dot adds one empty part")
+        << "1.2.3.4." << QStringList{"1", "2", "3", "4", ""};
     QTest::newRow("dots in a row") << "1..2" << QStringList{"1", "", "2"};
     QTest::newRow("leading dot") << ".1" << QStringList{"", "1"};
     QTest::newRow("blank separates") << "1.2.3 4" << QStringList{"1", "2", "3", "4"};
@@ -138,18 +149,29 @@ void TestDiscoveryCore::decodeReplyTexts_data() {
     QTest::addColumn<QString>("model");
     const QByteArray letters32 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdef";
     QTest::newRow("32-letter name loses its last letter")
-        << reply(letters32) << QString::fromLatin1(letters32.left(31)) << "1.2.0" << "VX-G200";
-    QTest::newRow("8-char version kept whole (the list cuts it)")
-        << reply("n", "1.2.3456") << "n" << "1.2.3456" << "VX-G200";
+        << reply(letters32) << QString::fromLatin1(letters32.left(31)) << "1.2.0"
+        << "VX-G200";
+    QTest::newRow("8-char version kept whole (the list cuts it)") << reply("n", "1.2.3456") << "n"
+                                                                  << "1.2.3456"
+                                                                  << "VX-G200";
     QTest::newRow("20-char model kept whole (the list cuts it)")
-        << reply("n", "1", "ABCDEFGHIJKLMNOPQRST") << "n" << "1" << "ABCDEFGHIJKLMNOPQRST";
+        << reply("n", "1", "ABCDEFGHIJKLMNOPQRST") << "n"
+        << "1"
+        << "ABCDEFGHIJKLMNOPQRST";
     QTest::newRow("text ends at first zero byte")
-        << reply("n", QByteArray("1.0\0zz", 6), QByteArray("M\0X", 3)) << "n" << "1.0" << "M";
-    QTest::newRow("empty name") << reply(QByteArray()) << "" << "1.2.0" << "VX-G200";
+        << reply("n", QByteArray("1.0\0zz", 6), QByteArray("M\0X", 3)) << "n"
+        << "1.0"
+        << "M";
+    QTest::newRow("empty name") << reply(QByteArray()) << ""
+                                << "1.2.0"
+                                << "VX-G200";
     QTest::newRow("bytes after the model are ignored")
-        << reply("n", "1", "M", hex("0303AABB")) << "n" << "1" << "M";
+        << reply("n", "1", "M", hex("0303AABB")) << "n"
+        << "1"
+        << "M";
     QTest::newRow("UTF-8 name") << reply("Hall \xc3\xa9t\xc3\xa9") << QStringLiteral("Hall été")
-                                << "1.2.0" << "VX-G200";
+                                << "1.2.0"
+                                << "VX-G200";
 }
 
 void TestDiscoveryCore::decodeReplyTexts() {
@@ -218,19 +240,17 @@ void TestDiscoveryCore::inboxKeepsArrivalOrderAcrossBatches() {
         seen << r.Mac;
         if (seen.size() == count) loop.quit();
     });
-    QThread* sender = QThread::create([&] {
+    std::thread sender([&] {
         for (int i = 0; i < count; ++i) {
             DiscoveryReply r;
             r.Mac = QString::number(i);
             inbox.Post(r);
         }
     });
-    sender->start();
     QTimer::singleShot(10000, &loop, &QEventLoop::quit);
     loop.exec();
+    sender.join();
     QCOMPARE(seen.size(), count);
-    sender->wait();
-    delete sender;
     for (int i = 0; i < count; ++i) QCOMPARE(seen.at(i), QString::number(i));
 }
 
@@ -268,6 +288,87 @@ void TestDiscoveryCore::inboxDiscard() {
     QVERIFY(QTest::qWaitFor([&] { return !seen.isEmpty(); }, 5000));
     QCoreApplication::processEvents();
     QCOMPARE(seen, QStringList{"new"});
+}
+
+namespace {
+int scanFirstRow(const QStringListModel& model, const QString& text) {
+    return static_cast<int>(model.stringList().indexOf(text));
+}
+
+// Applies one step ("+X" append, "=R:X" set row R, "-R" remove row R,
+// "^R:X" insert X before row R, "0" reset to empty) to the model.
+void apply(QStringListModel& model, const QString& step) {
+    const QChar op = step.at(0);
+    const QString arg = step.mid(1);
+    if (op == QLatin1Char('+')) {
+        const int row = model.rowCount();
+        model.insertRows(row, 1);
+        model.setData(model.index(row), arg);
+    } else if (op == QLatin1Char('=')) {
+        model.setData(model.index(arg.section(QLatin1Char(':'), 0, 0).toInt()),
+                      arg.section(QLatin1Char(':'), 1));
+    } else if (op == QLatin1Char('-')) {
+        model.removeRows(arg.toInt(), 1);
+    } else if (op == QLatin1Char('^')) {
+        const int row = arg.section(QLatin1Char(':'), 0, 0).toInt();
+        model.insertRows(row, 1);
+        model.setData(model.index(row), arg.section(QLatin1Char(':'), 1));
+    } else {
+        model.setStringList({});
+    }
+}
+}  // namespace
+
+void TestDiscoveryCore::columnIndexAgreesWithScan_data() {
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("appended rows") << QStringList{"+a", "+b", "+c"};
+    QTest::newRow("duplicate keeps first row") << QStringList{"+a", "+b", "+a"};
+    QTest::newRow("text replaced") << QStringList{"+a", "+b", "=0:c"};
+    QTest::newRow("first of two replaced") << QStringList{"+a", "+a", "=0:b"};
+    QTest::newRow("row removed") << QStringList{"+a", "+b", "+c", "-0"};
+    QTest::newRow("row inserted in front") << QStringList{"+a", "+b", "^0:c"};
+    QTest::newRow("reset and refilled") << QStringList{"+a", "+b", "0", "+b"};
+    QTest::newRow("empty text") << QStringList{"+a", "+", "+c"};
+    QTest::newRow("earlier empty cell filled later") << QStringList{"+", "+a", "=0:a"};
+}
+
+void TestDiscoveryCore::columnIndexAgreesWithScan() {
+    QFETCH(QStringList, steps);
+    QStringListModel model;
+    ColumnTextIndex index(&model, 0, [&](int row) { return model.index(row).data().toString(); });
+    const QStringList probes{"a", "b", "c", "d", ""};
+    for (const QString& step : steps) {
+        apply(model, step);
+        for (const QString& probe : probes) {
+            QCOMPARE(index.FirstRow(probe), scanFirstRow(model, probe));
+        }
+    }
+}
+
+void TestDiscoveryCore::columnIndexUnderRandomChanges() {
+    QStringListModel model;
+    ColumnTextIndex index(&model, 0, [&](int row) { return model.index(row).data().toString(); });
+    QRandomGenerator random(2058);
+    for (int i = 0; i < 3000; ++i) {
+        const int rows = model.rowCount();
+        const QString text = QString::number(random.bounded(40));
+        const int kind = random.bounded(20);
+        QString step;
+        if (kind < 12 || rows == 0) {
+            step = QStringLiteral("+") + text;
+        } else if (kind < 16) {
+            step = QStringLiteral("=%1:%2").arg(random.bounded(rows)).arg(text);
+        } else if (kind < 18) {
+            step = QStringLiteral("-%1").arg(random.bounded(rows));
+        } else if (kind < 19) {
+            step = QStringLiteral("^%1:%2").arg(random.bounded(rows)).arg(text);
+        } else {
+            step = QStringLiteral("0");
+        }
+        apply(model, step);
+        const QString probe = QString::number(random.bounded(40));
+        QCOMPARE(index.FirstRow(probe), scanFirstRow(model, probe));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDiscoveryCore)
