@@ -1,0 +1,61 @@
+#pragma once
+
+#include "actions/FirmwareUpgrade.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+class Clock;
+class TFormDetect;
+
+// The main window's side of one firmware upgrade: the tool bar and the list are
+// disabled while it lives, the progress panel shows the acknowledged bytes and
+// the blinking "Waiting For Complete". Whatever way the run ends (result, error,
+// window closed) the panel is hidden and the panels are enabled again, and a
+// window that has gone is never touched.
+class FirmwareScreen : public QObject, public FirmwareObserver {
+    Q_OBJECT
+public:
+    FirmwareScreen(TFormDetect& form, Clock& clock);
+    ~FirmwareScreen() override;
+
+    // The gauge's range for an image of `size` bytes (-1: unknown).
+    void SetImageSize(qint64 size);
+    void ShowProgress();
+    void HideProgress();
+    // Closing the window during the run abandons it.
+    void Watch(FirmwareUpgrade& upgrade) { upgrade_ = &upgrade; }
+    // False once the window has been closed or destroyed.
+    bool WindowUsable() const { return form_ && !closed_; }
+
+    void ChunkAcknowledged(qint64 bytes) override;
+    void CompletionWaitStarted() override;
+    void CompletionWaitEnded() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void blink();
+    void showAcknowledged();
+
+    QPointer<TFormDetect> form_;
+    Clock& clock_;
+    QTimer blinkTimer_;
+    // The gauge paints at once on every visible change; a chunk is acknowledged
+    // far more often than a screen refreshes, so its paints are gathered.
+    QTimer gaugeTimer_;
+    qint64 acknowledged_ = -1;  // not shown yet; -1: nothing new
+    qint64 waitStartMs_ = 0;
+    FirmwareUpgrade* upgrade_ = nullptr;
+    bool closed_ = false;
+};
+
+// The captions of the progress panel's label.
+namespace FirmwareCaption {
+inline const char* const Sending = "Sending Firmware...";
+inline const char* const Waiting = "Waiting For Complete";
+// Shown in even whole seconds of the completion wait, hidden in odd ones.
+QString WaitingAfter(qint64 elapsedMs);
+}  // namespace FirmwareCaption
