@@ -2,15 +2,17 @@
 
 #include "link/Clock.h"
 
-#include <QEventLoop>
-#include <QTimer>
+#include <QCoreApplication>
+
+#include <chrono>
 
 void ReplySlot::Store(const QByteArray& datagram) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        lastAckReply_ = datagram;
+        lastAckReply_ = datagram;  // the text first,
+        ackArrived_.store(1, std::memory_order_release);  // the flag second
     }
-    ackArrived_.store(1, std::memory_order_release);
+    arrivedCv_.notify_all();
     emit Arrived();
 }
 
@@ -31,26 +33,28 @@ QByteArray ReplySlot::Take() {
     return text;
 }
 
+bool ReplySlot::WaitArrived(qint64 realMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return arrivedCv_.wait_for(lock, std::chrono::milliseconds(realMs),
+                               [&] { return ackArrived_.load(std::memory_order_acquire) != 0; });
+}
+
 QByteArray WaitForReply(ReplySlot& slot, int limitSeconds, const Clock& clock) {
     const qint64 start = clock.nowMs();
     // Whole seconds elapsed must exceed the limit: that is reached at limit + 1 s.
     const qint64 endMs = start + (static_cast<qint64>(limitSeconds) + 1) * 1000;
-
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    // Queued: the signal comes from the receiving thread.
-    QObject::connect(&slot, &ReplySlot::Arrived, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    // The window's messages are processed at least this often while nothing arrives.
+    constexpr qint64 kRepaintMs = 10;
 
     while (slot.AckArrived() == 0) {
+        QCoreApplication::processEvents();
+        if (slot.AckArrived() != 0) break;
         const qint64 left = endMs - clock.nowMs();
         if (left <= 0) break;
-        deadline.start(static_cast<int>(qMax<qint64>(1, clock.realMs(left))));
-        loop.exec();
+        // Sleeps on the slot itself: a reply wakes it at once, without a trip
+        // through the event queue.
+        slot.WaitArrived(qBound<qint64>(1, clock.realMs(left), kRepaintMs));
     }
-    deadline.stop();
     if (slot.LastAckReply().isEmpty()) return QByteArray();
     return slot.Take();
 }

@@ -4,6 +4,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 class Clock;
@@ -25,6 +26,8 @@ public:
     int AckArrived() const { return ackArrived_.load(std::memory_order_acquire); }
     // The reply's text, with the flag cleared again.
     QByteArray Take();
+    // Sleeps until the flag is raised or `realMs` have passed; true when raised.
+    bool WaitArrived(qint64 realMs);
 
 signals:
     // Emitted on the receiving thread after the flag is set; a queued connection
@@ -35,10 +38,12 @@ private:
     mutable std::mutex mutex_;
     QByteArray lastAckReply_;
     std::atomic<int> ackArrived_{0};
+    std::condition_variable arrivedCv_;
 };
 
 // Waits on the UI thread for an acknowledgement: the window keeps processing its
-// messages, the wait wakes as soon as one arrives, and gives up once the whole
-// seconds elapsed exceed `limitSeconds` (a limit of 3 ends after 4 seconds).
+// messages (at least every 10 ms), the wait wakes as soon as one arrives, and
+// gives up once the whole seconds elapsed exceed `limitSeconds` (a limit of 3
+// ends after 4 seconds).
 // Gives the reply's text, or an empty array when none came.
 QByteArray WaitForReply(ReplySlot& slot, int limitSeconds, const Clock& clock);
