@@ -44,7 +44,7 @@ QByteArray WaitForReply(ReplySlot& slot, int limitSeconds, const Clock& clock) {
     // Whole seconds elapsed must exceed the limit: that is reached at limit + 1 s.
     const qint64 endMs = start + (static_cast<qint64>(limitSeconds) + 1) * 1000;
     // The window's messages are processed at least this often while nothing arrives.
-    constexpr qint64 kRepaintMs = 10;
+    constexpr qint64 kRepaintMs = 20;
 
     while (slot.AckArrived() == 0) {
         QCoreApplication::processEvents();

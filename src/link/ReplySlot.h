@@ -42,7 +42,7 @@ private:
 };
 
 // Waits on the UI thread for an acknowledgement: the window keeps processing its
-// messages (at least every 10 ms), the wait wakes as soon as one arrives, and
+// messages (at least every 20 ms), the wait wakes as soon as one arrives, and
 // gives up once the whole seconds elapsed exceed `limitSeconds` (a limit of 3
 // ends after 4 seconds).
 // Gives the reply's text, or an empty array when none came.
