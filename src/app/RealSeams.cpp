@@ -23,7 +23,6 @@ void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
     box.exec();
 }
 
-QFileDialog::Options dialogOptions() { return QFileDialog::Options(); }
 }  // namespace
 
 void QtPrompts::Message(QWidget* parent, const QString& text) {
@@ -34,26 +33,24 @@ void QtPrompts::Error(QWidget* parent, const QString& text) {
     showBox(parent, QMessageBox::Critical, text);
 }
 
-QString QtPrompts::OpenFile(QWidget* parent, const FileDialog& d) {
+namespace {
+QString runFileDialog(QWidget* parent, const Prompts::FileDialog& d, bool save) {
     QFileDialog dialog(parent, d.title, QString(), d.filter);
-    dialog.setOptions(dialogOptions());
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(d.defaultSuffix);
     dialog.selectFile(d.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
     return dialog.selectedFiles().first();
 }
+}  // namespace
+
+QString QtPrompts::OpenFile(QWidget* parent, const FileDialog& d) {
+    return runFileDialog(parent, d, false);
+}
 
 QString QtPrompts::SaveFile(QWidget* parent, const FileDialog& d) {
-    QFileDialog dialog(parent, d.title, QString(), d.filter);
-    dialog.setOptions(dialogOptions());
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(d.defaultSuffix);
-    dialog.selectFile(d.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    return dialog.selectedFiles().first();
+    return runFileDialog(parent, d, true);
 }
 
 bool DesktopPlatform::StartProcess(const QString& program, const QStringList& arguments) {
