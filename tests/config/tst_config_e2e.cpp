@@ -95,6 +95,7 @@ private slots:
     void configureEditApplyAndReopen();
     void exportFromOneImportIntoAnother();
     void doubleClickLeavesMainWindowUsable();
+    void gatewayVanishingMidDialogLeavesItUsable();
 };
 
 void TestConfigE2E::configureEditApplyAndReopen() {
@@ -278,6 +279,36 @@ void TestConfigE2E::doubleClickLeavesMainWindowUsable() {
     QVERIFY(!s.form.UDPServer->Active());
     QVERIFY(!s.form.PnlTime->isVisible());
     quit(*sim);
+}
+
+void TestConfigE2E::gatewayVanishingMidDialogLeavesItUsable() {
+    REQUIRE_NETNS();
+    auto sim = NetnsEnv::startSimulator({"--count", "2", "--ports", "2,3", "--quiet"});
+    Session s;
+    QVERIFY(s.search());
+    QVERIFY(s.select(kFirst));
+    s.form.RGridDblClick();
+    TConfigForm& d = s.dialog;
+    QVERIFY(waitFor([&] { return filled(d, 2); }));
+
+    sim->kill();  // the gateway is gone
+    sim->waitForFinished(5000);
+    d.OpGrid->Cells(1, 0).SetCellText(QStringLiteral("gone"));
+    d.Marks.operation = true;
+    d.FlatButton1Click();  // Apply: sent into the void, no reply ever comes
+    QTest::qWait(300);
+    QVERIFY(s.fake.prompts.errors.isEmpty());
+    QVERIFY(!s.fake.prompts.messages.contains(QStringLiteral("Configuration was successfully applied")));
+    QVERIFY(d.isVisible());
+
+    // The dialog still closes normally and the main window can search again.
+    d.FlatButton2Click();
+    QVERIFY(!d.isVisible());
+    QVERIFY(!d.ConfigUDP->Active());
+    s.form.FlatButton2Click();
+    QVERIFY(s.form.PnlTime->isVisible());
+    s.form.FlatButton6Click();
+    QCOMPARE(s.form.DeviceCount, 0);
 }
 
 QTEST_MAIN(TestConfigE2E)
