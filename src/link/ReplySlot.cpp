@@ -13,7 +13,6 @@ void ReplySlot::Store(const QByteArray& datagram) {
         ackArrived_.store(1, std::memory_order_release);  // the flag second
     }
     arrivedCv_.notify_all();
-    emit Arrived();
 }
 
 void ReplySlot::Clear() {

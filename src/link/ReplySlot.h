@@ -29,11 +29,6 @@ public:
     // Sleeps until the flag is raised or `realMs` have passed; true when raised.
     bool WaitArrived(qint64 realMs);
 
-signals:
-    // Emitted on the receiving thread after the flag is set; a queued connection
-    // wakes a waiting UI thread at once.
-    void Arrived();
-
 private:
     mutable std::mutex mutex_;
     QByteArray lastAckReply_;
