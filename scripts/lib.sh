@@ -22,14 +22,14 @@ varnex_ensure_packages() {
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# varnex_build DIR [cmake options...] [--target T]: configure and build one tree.
+# varnex_build DIR [cmake options...] [--target T]...: configure and build one tree (or some targets).
 varnex_build() {
     local dir=$1
     shift
     local target=()
     local args=()
     while [ $# -gt 0 ]; do
-        if [ "$1" = --target ]; then target=(--target "$2"); shift 2; else args+=("$1"); shift; fi
+        if [ "$1" = --target ]; then target+=("$2"); shift 2; else args+=("$1"); shift; fi
     done
     # An existing tree can keep stale moc output when files gain Q_OBJECT or new
     # headers arrive; regenerating it costs seconds.
@@ -37,5 +37,9 @@ varnex_build() {
         find "$dir" -type d -name '*_autogen' -prune -exec rm -rf {} + 2>/dev/null || true
     fi
     cmake -S "$VARNEX_ROOT" -B "$dir" -G Ninja "${args[@]}" >/dev/null
-    cmake --build "$dir" -j "$(nproc)" "${target[@]}"
+    if [ ${#target[@]} -gt 0 ]; then
+        cmake --build "$dir" -j "$(nproc)" --target "${target[@]}"
+    else
+        cmake --build "$dir" -j "$(nproc)"
+    fi
 }
