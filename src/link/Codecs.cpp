@@ -2,6 +2,7 @@
 
 #include "link/VarnexError.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -77,6 +78,21 @@ QByteArray EncodeIPv4(const QString& dotted) {
     QByteArray out(4, '\0');
     for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(StrToInt(parts[i]) & 0xFF);
     return out;
+}
+
+bool ParseDottedIPv4(const QString& text, quint32& hostOrder) {
+    static const QRegularExpression dotted(
+        QStringLiteral("^([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})$"));
+    const auto m = dotted.match(text);
+    if (!m.hasMatch()) return false;
+    quint32 v = 0;
+    for (int i = 1; i <= 4; ++i) {
+        const int part = m.captured(i).toInt();
+        if (part > 255) return false;
+        v = (v << 8) | static_cast<quint32>(part);
+    }
+    hostOrder = v;
+    return true;
 }
 
 QString DecodeWord16(const QByteArray& two) {

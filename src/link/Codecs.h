@@ -23,6 +23,10 @@ QString DecodeIPv4(const QByteArray& four);
 // A text that does not have four parts, or a part that does not convert, fails.
 QByteArray EncodeIPv4(const QString& dotted);
 
+// A plain dotted address of four decimal parts (0 to 255, leading zeros mean
+// nothing) as a host-order number; false for any other text.
+bool ParseDottedIPv4(const QString& text, quint32& hostOrder);
+
 // Two bytes, low byte first <-> decimal text.
 QString DecodeWord16(const QByteArray& two);
 QByteArray EncodeWord16(const QString& decimal);

@@ -1,9 +1,9 @@
 #include "link/UdpEndpoint.h"
 
+#include "link/Codecs.h"
 #include "link/VarnexError.h"
 
 #include <QMetaObject>
-#include <QRegularExpression>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -22,27 +22,10 @@ namespace {
                           .arg(QString::fromLocal8Bit(std::strerror(err))));
 }
 
-// A dotted address of four decimal parts is used as it stands (leading zeros
-// mean nothing, as everywhere else in the program); anything else goes to name
-// resolution.
-bool parseDotted(const QString& text, quint32& addressHostOrder) {
-    static const QRegularExpression dotted(
-        QStringLiteral("^([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})$"));
-    const auto m = dotted.match(text);
-    if (!m.hasMatch()) return false;
-    quint32 v = 0;
-    for (int i = 1; i <= 4; ++i) {
-        const int part = m.captured(i).toInt();
-        if (part > 255) return false;
-        v = (v << 8) | static_cast<quint32>(part);
-    }
-    addressHostOrder = v;
-    return true;
-}
-
+// A dotted address is used as it stands; anything else goes to name resolution.
 quint32 resolve(const QString& host) {
     quint32 address = 0;
-    if (parseDotted(host, address)) return address;
+    if (ParseDottedIPv4(host, address)) return address;
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_DGRAM;
@@ -107,7 +90,7 @@ void UdpEndpoint::activate() {
         const int receiveBuffer = 4 * 1024 * 1024;
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         quint32 address = 0;
-        if (!parseDotted(b.address, address)) {
+        if (!ParseDottedIPv4(b.address, address)) {
             closeOpened();
             throw VarnexError(QStringLiteral("Socket Error # %1\r\n%2")
                                   .arg(EINVAL)

@@ -1,5 +1,7 @@
 #include "SimOptions.h"
 
+#include "link/Codecs.h"
+
 #include "SimAddress.h"
 
 #include <QCommandLineParser>
@@ -61,20 +63,7 @@ QString SimOptions::nameFor(int index) const {
 namespace {
 // The command line's own readers: each gives false for a text it refuses.
 
-bool readIPv4(const QString& text, quint32& hostOrder) {
-    static const QRegularExpression dotted(
-        QStringLiteral("^([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})$"));
-    const auto m = dotted.match(text);
-    if (!m.hasMatch()) return false;
-    quint32 v = 0;
-    for (int i = 1; i <= 4; ++i) {
-        const int part = m.captured(i).toInt();
-        if (part > 255) return false;
-        v = (v << 8) | static_cast<quint32>(part);
-    }
-    hostOrder = v;
-    return true;
-}
+bool readIPv4(const QString& text, quint32& hostOrder) { return ParseDottedIPv4(text, hostOrder); }
 
 bool readMac(const QString& text, quint64& value) {
     static const QRegularExpression mac(QStringLiteral("^[0-9A-Fa-f]{2}([-:][0-9A-Fa-f]{2}){5}$"));
