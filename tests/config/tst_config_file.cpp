@@ -2,6 +2,8 @@
 #include "link/VarnexError.h"
 
 #include <QTemporaryDir>
+#include "support/ErrorOf.h"
+
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -14,15 +16,6 @@ QByteArray hex(const QByteArray& h) {
     return QByteArray::fromHex(h);
 }
 
-template <typename F>
-QString errorOf(F&& f) {
-    try {
-        f();
-    } catch (const VarnexError& e) {
-        return e.text();
-    }
-    return QStringLiteral("<no error>");
-}
 
 DeviceConfig twoRows() {
     DeviceConfig c;

@@ -1,6 +1,8 @@
 #include "config/ConfigProtocol.h"
 #include "link/VarnexError.h"
 
+#include "support/ErrorOf.h"
+
 #include <QtTest>
 #include <functional>
 
@@ -12,15 +14,6 @@ QByteArray hex(const QByteArray& h) {
     return QByteArray::fromHex(h);
 }
 
-template <typename F>
-QString errorOf(F&& f) {
-    try {
-        f();
-    } catch (const VarnexError& e) {
-        return e.text();
-    }
-    return QStringLiteral("<no error>");
-}
 
 // A network reply: static address, 192.168.1.100, name GW-1, 2 rows,
 // 07 at 77, EchoByte 5, source ID 0x123456.

@@ -3,21 +3,13 @@
 #include "link/DeviceDatagram.h"
 #include "link/VarnexError.h"
 
+#include "support/ErrorOf.h"
+
 #include <QtTest>
 
 namespace {
 QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
 
-// Runs f and gives the error's text, or "<no error>".
-template <typename F>
-QString errorOf(F&& f) {
-    try {
-        f();
-    } catch (const VarnexError& e) {
-        return e.text();
-    }
-    return QStringLiteral("<no error>");
-}
 }  // namespace
 
 class TestCodecs : public QObject {

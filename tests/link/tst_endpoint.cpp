@@ -6,20 +6,13 @@
 #include "link/VarnexError.h"
 #include "support/NetnsEnv.h"
 
+#include "support/ErrorOf.h"
+
 #include <QtTest>
 
 #include <thread>
 
 namespace {
-template <typename F>
-QString errorOf(F&& f) {
-    try {
-        f();
-    } catch (const VarnexError& e) {
-        return e.text();
-    }
-    return QStringLiteral("<no error>");
-}
 
 // An endpoint configured as the main window's UDPServer.
 struct MainEndpoint {
