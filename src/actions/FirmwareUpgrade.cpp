@@ -103,7 +103,7 @@ void FirmwareUpgrade::send(const QByteArray& datagram) {
     endpoint_.SetDefaultPort(DeviceDatagram::Port);
     if (!endpoint_.Active()) endpoint_.SetActive(true);
     endpoint_.SetBroadcastEnabled(true);
-    endpoint_.SendBroadcast(datagram, DeviceDatagram::Port);
+    endpoint_.SendBroadcast(datagram, DeviceDatagram::Port, interfaceIndex_);
 }
 
 qint64 FileSizeOf(const QString& name) {

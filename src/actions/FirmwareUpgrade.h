@@ -42,6 +42,9 @@ public:
     // send fails; the caller's clean-up then ends the run.
     FirmwareOutcome Run();
 
+    // Sends through the interface the gateway answered on (0: every interface).
+    void SetInterface(int interfaceIndex) { interfaceIndex_ = interfaceIndex; }
+
     // Ends a wait at once; Run then gives Abandoned without sending anything
     // more. For a handler that runs inside a wait (the window being closed).
     void Abandon();
@@ -63,6 +66,7 @@ private:
     ReplySlot& slot_;
     Clock& clock_;
     FirmwareObserver& observer_;
+    int interfaceIndex_ = 0;
     qint32 sequence_ = 0;
     bool abandoned_ = false;
     QString failure_;

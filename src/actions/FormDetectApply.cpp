@@ -16,8 +16,8 @@ constexpr int kCurrentIpColumn = 11;
 void TFormDetect::FlatButton1Click() {
     handle([&] {
         if (DeviceCount == 0) {
-            services_.prompts->Message(this,
-                                       QStringLiteral("There is no Varnex.\r\nPlease search the Brinmore."));
+            services_.prompts->Message(
+                this, QStringLiteral("There is no Varnex.\r\nPlease search the Brinmore."));
             return;
         }
 
@@ -26,7 +26,8 @@ void TFormDetect::FlatButton1Click() {
         for (int row = 0; row < rowsToCheck; ++row) {
             for (int col : kAddressColumns) {
                 if (!IsValidIPv4(RGrid->Cells(col, row).GetCellText())) {
-                    services_.prompts->Message(this, QStringLiteral("Please check the IP''s setting."));
+                    services_.prompts->Message(this,
+                                               QStringLiteral("Please check the IP''s setting."));
                     RGrid->setFocus();
                     return;
                 }
@@ -50,7 +51,8 @@ void TFormDetect::FlatButton1Click() {
             UDPServer->SetDefaultPort(DeviceDatagram::Port);
             if (!UDPServer->Active()) UDPServer->SetActive(true);
             UDPServer->SetBroadcastEnabled(true);
-            UDPServer->SendBroadcast(datagram, DeviceDatagram::Port);
+            UDPServer->SendBroadcast(datagram, DeviceDatagram::Port,
+                                     GatewayRoutes.Of(settings.mac));
 
             // A mark is cleared only once its datagram has gone out.
             RGrid->Cells(kApplyColumn, row).SetCellBool(false);

@@ -40,11 +40,12 @@ void TFormDetect::FlatButton7Click() {
             throw VarnexError(QStringLiteral("Cannot open the firmware file \"%1\": %2")
                                   .arg(fileName, image.errorString()));
         }
-        const QByteArray mac =
-            FirmwareMacPrefix(RGrid->Cells(DeviceColumn::Mac, SelectedRow).GetCellText());
+        const QString macText = RGrid->Cells(DeviceColumn::Mac, SelectedRow).GetCellText();
+        const QByteArray mac = FirmwareMacPrefix(macText);
         screen.ShowProgress();
 
         FirmwareUpgrade upgrade(mac, image, *UDPServer, *AckSlot, *services().clock, screen);
+        upgrade.SetInterface(GatewayRoutes.Of(macText));
         screen.Watch(upgrade);
         const FirmwareOutcome outcome = upgrade.Run();
         if (outcome == FirmwareOutcome::Abandoned || !screen.WindowUsable()) return;

@@ -1,6 +1,7 @@
 #include "app/TFormDetect.h"
 
 #include "app/AppTitle.h"
+#include "config/TConfigForm.h"
 #include "link/DeviceDatagram.h"
 #include "link/UdpEndpoint.h"
 
@@ -38,7 +39,9 @@ void CaptionPanel::SetCaption(const QString& text) {
     setAccessibleName(text);
 }
 
-QString CaptionPanel::Caption() const { return caption_->text(); }
+QString CaptionPanel::Caption() const {
+    return caption_->text();
+}
 
 TFormDetect::TFormDetect(const Services& services, QWidget* parent)
     : QWidget(parent), services_(services) {
@@ -62,8 +65,10 @@ TFormDetect::TFormDetect(const Services& services, QWidget* parent)
     UDPServer->SetBroadcastEnabled(true);
     UDPServer->SetBufferSize(8192);
     UDPServer->SetThreadedEvent(true);
-    UDPServer->SetOnUDPRead([this](UdpEndpoint&, const QByteArray& datagram,
-                                   const UdpEndpoint::Binding&) { UDPServerUDPRead(datagram); });
+    UDPServer->SetOnUDPRead(
+        [this](UdpEndpoint&, const QByteArray& datagram, const UdpEndpoint::Binding& binding) {
+            UDPServerUDPRead(datagram, binding.interfaceIndex);
+        });
 
     TimerFIND = new QTimer(this);
     TimerFIND->setInterval(1000);
@@ -72,6 +77,11 @@ TFormDetect::TFormDetect(const Services& services, QWidget* parent)
     buildControls();
     buildDeviceList();
     FormCreate();
+}
+
+void TFormDetect::SetConfigForm(TConfigForm* form) {
+    ConfigForm = form;
+    if (form) form->GatewayRoutes = &GatewayRoutes;
 }
 
 TFormDetect::~TFormDetect() {
@@ -94,8 +104,9 @@ void TFormDetect::buildControls() {
     FlatButton7 = flatButton(FlatPanel1, QStringLiteral("Upgrade Firmware"), 712, 8, 105, 25);
     // "Apply" sits on the window itself, so the busy state leaves it usable.
     FlatButton1 = flatButton(this, QStringLiteral("Apply"), 891, 24, 73, 25);
-    FlatButton1->setStyleSheet(QStringLiteral("QPushButton { border: 1px solid palette(highlight); "
-                                              "padding: 2px; }"));
+    FlatButton1->setStyleSheet(
+        QStringLiteral("QPushButton { border: 1px solid palette(highlight); "
+                       "padding: 2px; }"));
 
     FlatPanel2 = new QFrame(this);
     FlatPanel2->setObjectName(QStringLiteral("FlatPanel2"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Seams.h"
+#include "link/GatewayInterfaces.h"
 #include "link/ReplySlot.h"
 
 #include <QFrame>
@@ -38,7 +39,7 @@ public:
     explicit TFormDetect(const Services& services, QWidget* parent = nullptr);
     ~TFormDetect() override;
 
-    void SetConfigForm(TConfigForm* form) { ConfigForm = form; }
+    void SetConfigForm(TConfigForm* form);
     const Services& services() const { return services_; }
 
     // Busy state of a discovery window (countdown shown, tool bar and list off).
@@ -82,12 +83,14 @@ public:
     ReplySlot* AckSlot = nullptr;  // LastAckReply / AckArrived
     // Decoded "g" replies on their way from the receiving thread to AddDevice.
     DiscoveryInbox* DiscoveryReplies = nullptr;
+    // The interface each listed gateway last answered on.
+    GatewayInterfaces GatewayRoutes;
 
 public slots:
     void FormCreate();
-    void FlatButton2Click();   // Search
-    void FlatButton3Click();   // Search IP
-    void FlatButton6Click();   // Stop
+    void FlatButton2Click();  // Search
+    void FlatButton3Click();  // Search IP
+    void FlatButton6Click();  // Stop
     void TimerFINDTimer();
     void FlatButton1Click();   // Apply
     void FlatButton4Click();   // Web and Telnet, told apart by Tag
@@ -102,7 +105,7 @@ public slots:
 
 public:
     // Runs on the receiving thread of UDPServer.
-    void UDPServerUDPRead(const QByteArray& datagram);
+    void UDPServerUDPRead(const QByteArray& datagram, int interfaceIndex = 0);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -3,6 +3,7 @@
 #include "config/ConfigEdit.h"
 #include "link/Clock.h"
 #include "link/DeviceDatagram.h"
+#include "link/GatewayInterfaces.h"
 #include "link/UdpEndpoint.h"
 #include "link/VarnexError.h"
 #include "widgets/TRealGrid.h"
@@ -263,7 +264,8 @@ void TConfigForm::broadcast(const QByteArray& datagram) {
     ConfigUDP->SetDefaultPort(DeviceDatagram::Port);
     ConfigUDP->SetActive(true);
     ConfigUDP->SetBroadcastEnabled(true);
-    ConfigUDP->SendBroadcast(datagram, DeviceDatagram::Port);
+    const int through = GatewayRoutes ? GatewayRoutes->Of(MACLabel->text()) : 0;
+    ConfigUDP->SendBroadcast(datagram, DeviceDatagram::Port, through);
 }
 
 void TConfigForm::SendConfigQuery(ConfigSection section) {

@@ -9,6 +9,7 @@
 #include <functional>
 
 class ConfigEdit;
+class GatewayInterfaces;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -58,6 +59,9 @@ public:
     // Tests: when set, every datagram the dialog would broadcast goes here
     // instead, and ConfigUDP stays untouched.
     std::function<void(const QByteArray& datagram)> BroadcastSink;
+    // Where the listed gateways answered; the dialog's datagrams go out through
+    // its gateway's interface (every interface when unknown or not set).
+    const GatewayInterfaces* GatewayRoutes = nullptr;
 
     // ---- state -------------------------------------------------------------
     ChangeMarks Marks;  // the sections changed since the dialog was opened for a gateway

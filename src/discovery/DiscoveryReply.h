@@ -14,7 +14,8 @@ struct DiscoveryReply {
     QString IpAddress;
     QString SubnetMask;
     QString Gateway;
-    QString ViewIp;  // VarnexView IP
+    QString ViewIp;          // VarnexView IP
+    int InterfaceIndex = 0;  // where the reply came in (0: not known)
 };
 
 // Decodes a datagram already recognised as a "g" reply. A reply too short to hold

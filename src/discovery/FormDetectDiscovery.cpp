@@ -88,18 +88,23 @@ void TFormDetect::TimerFINDTimer() {
     });
 }
 
-void TFormDetect::UDPServerUDPRead(const QByteArray& datagram) {
+void TFormDetect::UDPServerUDPRead(const QByteArray& datagram, int interfaceIndex) {
     // Receiving thread: nothing here touches the window's widgets.
     const auto letter = ReplyLetter(datagram);
     if (!letter) return;
     if (*letter == 'f') {
         AckSlot->Store(datagram);
     } else if (*letter == 'g') {
-        if (const auto reply = DecodeDiscoveryReply(datagram)) DiscoveryReplies->Post(*reply);
+        if (auto reply = DecodeDiscoveryReply(datagram)) {
+            reply->InterfaceIndex = interfaceIndex;
+            DiscoveryReplies->Post(*reply);
+        }
     }
 }
 
 void TFormDetect::AddDevice(const DiscoveryReply& reply) {
+    // Every copy counts for the route, even one that adds no row.
+    GatewayRoutes.Record(reply.Mac, reply.InterfaceIndex);
     if (!IsNewMac(reply.Mac)) return;
     // Fails while the operator edits a row; the reply is then lost.
     const int row = RGrid->RowCount();

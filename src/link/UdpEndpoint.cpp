@@ -1,25 +1,52 @@
 #include "link/UdpEndpoint.h"
 
 #include "link/Codecs.h"
+#include "link/NetInterfaces.h"
 #include "link/VarnexError.h"
 
 #include <QMetaObject>
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <optional>
 
 namespace {
+VarnexError socketError(int err) {
+    return VarnexError(QStringLiteral("Socket Error # %1\r\n%2")
+                           .arg(err)
+                           .arg(QString::fromLocal8Bit(std::strerror(err))));
+}
+
 [[noreturn]] void throwSocketError(int err) {
-    throw VarnexError(QStringLiteral("Socket Error # %1\r\n%2")
-                          .arg(err)
-                          .arg(QString::fromLocal8Bit(std::strerror(err))));
+    throw socketError(err);
+}
+
+// What a send that did not go out whole reports.
+VarnexError sendError(ssize_t sent, int err) {
+    if (sent < 0) {
+        if (err == EMSGSIZE) return VarnexError(QStringLiteral("Package Size Too Big."));
+        return socketError(err);
+    }
+    return VarnexError(QStringLiteral("Not all bytes sent."));
+}
+
+// The interface a datagram came in on, from its IP_PKTINFO control message.
+int arrivalInterface(msghdr& msg) {
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info{};
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            return info.ipi_ifindex;
+        }
+    }
+    return 0;
 }
 
 // A dotted address is used as it stands; anything else goes to name resolution.
@@ -49,13 +76,16 @@ struct UdpEndpoint::Handoff {
     int bindingIndex = 0;
     QString peer;
     quint16 peerPort = 0;
+    int interfaceIndex = 0;
     quint64 generation = 0;
     bool done = false;
 };
 
 UdpEndpoint::UdpEndpoint(QObject* parent) : QObject(parent) {}
 
-UdpEndpoint::~UdpEndpoint() { deactivate(); }
+UdpEndpoint::~UdpEndpoint() {
+    deactivate();
+}
 
 void UdpEndpoint::AddBinding(const QString& address, quint16 port) {
     Binding b;
@@ -73,7 +103,8 @@ void UdpEndpoint::SetActive(bool on) {
 }
 
 void UdpEndpoint::activate() {
-    if (bindings_.isEmpty()) AddBinding(QStringLiteral("0.0.0.0"), static_cast<quint16>(defaultPort_));
+    if (bindings_.isEmpty())
+        AddBinding(QStringLiteral("0.0.0.0"), static_cast<quint16>(defaultPort_));
 
     std::vector<int> opened;
     auto closeOpened = [&] {
@@ -89,6 +120,10 @@ void UdpEndpoint::activate() {
         // Room for a burst of replies from many gateways; the kernel caps it.
         const int receiveBuffer = 4 * 1024 * 1024;
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        // Each reply tells the interface it came in on: the gateway is reached
+        // through that one.
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
         quint32 address = 0;
         if (!ParseDottedIPv4(b.address, address)) {
             closeOpened();
@@ -127,7 +162,14 @@ void UdpEndpoint::activate() {
         deactivate();
         throw;
     }
-    thread_ = std::thread(&UdpEndpoint::receiveLoop, this, sockets_, wakeFd_, bufferSize_);
+    // A named interface that does not exist lets nothing in (-1 matches no index).
+    int onlyInterface = 0;
+    if (!interfaceName_.isEmpty()) {
+        onlyInterface = InterfaceIndexOf(interfaceName_);
+        if (onlyInterface == 0) onlyInterface = -1;
+    }
+    thread_ =
+        std::thread(&UdpEndpoint::receiveLoop, this, sockets_, wakeFd_, bufferSize_, onlyInterface);
 }
 
 void UdpEndpoint::deactivate() {
@@ -147,7 +189,7 @@ void UdpEndpoint::deactivate() {
     wakeFd_ = -1;
 }
 
-void UdpEndpoint::receiveLoop(std::vector<int> fds, int wakeFd, int bufferSize) {
+void UdpEndpoint::receiveLoop(std::vector<int> fds, int wakeFd, int bufferSize, int onlyInterface) {
     std::vector<pollfd> pfds;
     for (int fd : fds) pfds.push_back(pollfd{fd, POLLIN, 0});
     pfds.push_back(pollfd{wakeFd, POLLIN, 0});
@@ -164,25 +206,35 @@ void UdpEndpoint::receiveLoop(std::vector<int> fds, int wakeFd, int bufferSize) 
             if (stop_.load()) return;
             if (!(pfds[i].revents & POLLIN)) continue;
             sockaddr_in peer{};
-            socklen_t peerLen = sizeof peer;
-            const ssize_t got = ::recvfrom(fds[i], buffer.data(), buffer.size(), MSG_DONTWAIT,
-                                           reinterpret_cast<sockaddr*>(&peer), &peerLen);
+            iovec iov{buffer.data(), static_cast<size_t>(buffer.size())};
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
+            msghdr msg{};
+            msg.msg_name = &peer;
+            msg.msg_namelen = sizeof peer;
+            msg.msg_iov = &iov;
+            msg.msg_iovlen = 1;
+            msg.msg_control = control;
+            msg.msg_controllen = sizeof control;
+            const ssize_t got = ::recvmsg(fds[i], &msg, MSG_DONTWAIT);
             if (got < 0 || got > bufferSize) continue;  // receive error or over-long: dropped
+            const int arrivedOn = arrivalInterface(msg);
+            if (onlyInterface != 0 && arrivedOn != onlyInterface) continue;
             char text[INET_ADDRSTRLEN] = {0};
             ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
             deliver(QByteArray(buffer.constData(), static_cast<int>(got)), static_cast<int>(i),
-                    QString::fromLatin1(text), ntohs(peer.sin_port));
+                    QString::fromLatin1(text), ntohs(peer.sin_port), arrivedOn);
         }
     }
 }
 
 void UdpEndpoint::deliver(const QByteArray& datagram, int bindingIndex, const QString& peer,
-                          quint16 peerPort) {
+                          quint16 peerPort, int interfaceIndex) {
     if (threadedEvent_) {
         if (!onUDPRead_) return;
         Binding b;  // a copy: the UI thread owns bindings_
         b.peerAddress = peer;
         b.peerPort = peerPort;
+        b.interfaceIndex = interfaceIndex;
         try {
             onUDPRead_(*this, datagram, b);
         } catch (...) {
@@ -195,12 +247,14 @@ void UdpEndpoint::deliver(const QByteArray& datagram, int bindingIndex, const QS
     job->bindingIndex = bindingIndex;
     job->peer = peer;
     job->peerPort = peerPort;
+    job->interfaceIndex = interfaceIndex;
     {
         std::lock_guard<std::mutex> lock(handoffMutex_);
         if (stop_.load()) return;
         job->generation = generation_.load();
     }
-    QMetaObject::invokeMethod(this, [this, job] { runHandoff(job); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, job] { runHandoff(job); }, Qt::QueuedConnection);
     std::unique_lock<std::mutex> lock(handoffMutex_);
     handoffDone_.wait(lock, [&] { return job->done || stop_.load(); });
 }
@@ -211,6 +265,7 @@ void UdpEndpoint::runHandoff(const std::shared_ptr<Handoff>& job) {
         Binding b = job->bindingIndex < bindings_.size() ? bindings_[job->bindingIndex] : Binding();
         b.peerAddress = job->peer;
         b.peerPort = job->peerPort;
+        b.interfaceIndex = job->interfaceIndex;
         try {
             onUDPRead_(*this, job->datagram, b);
         } catch (...) {
@@ -245,14 +300,71 @@ void UdpEndpoint::sendTo(quint32 addressHostOrder, quint16 port, const QByteArra
     to.sin_addr.s_addr = htonl(addressHostOrder);
     const ssize_t sent = ::sendto(sockets_.front(), data.constData(), data.size(), 0,
                                   reinterpret_cast<sockaddr*>(&to), sizeof to);
-    if (sent < 0) {
-        if (errno == EMSGSIZE) throw VarnexError(QStringLiteral("Package Size Too Big."));
-        throwSocketError(errno);
-    }
-    if (sent != data.size()) throw VarnexError(QStringLiteral("Not all bytes sent."));
+    if (sent != data.size()) throw sendError(sent, errno);
 }
 
-void UdpEndpoint::SendBroadcast(const QByteArray& data, quint16 port) {
+// The kernel routes a limited broadcast from a socket bound to 0.0.0.0 by the
+// routing table alone: out of the default route's interface, or nowhere
+// ("Network is unreachable") without one. An IP_PKTINFO control message that
+// names the interface makes this one send leave through it, from the same
+// socket that receives every reply on 0.0.0.0:2058, with no privilege and no
+// second socket on the port (a socket bound to the interface's own address
+// would miss the broadcast replies; SO_BINDTODEVICE needs privilege on older
+// kernels and holds for the socket's whole life).
+void UdpEndpoint::sendThrough(int interfaceIndex, quint16 port, const QByteArray& data) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+    iovec iov{const_cast<char*>(data.constData()), static_cast<size_t>(data.size())};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr msg{};
+    msg.msg_name = &to;
+    msg.msg_namelen = sizeof to;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&msg);
+    c->cmsg_level = IPPROTO_IP;
+    c->cmsg_type = IP_PKTINFO;
+    c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_ifindex = interfaceIndex;  // the source address is the interface's own
+    std::memcpy(CMSG_DATA(c), &info, sizeof info);
+    const ssize_t sent = ::sendmsg(sockets_.front(), &msg, 0);
+    if (sent != data.size()) throw sendError(sent, errno);
+}
+
+void UdpEndpoint::sendThroughEvery(quint16 port, const QByteArray& data) {
+    const QList<NetInterface> interfaces = BroadcastInterfaces(interfaceName_);
+    if (interfaces.isEmpty()) {
+        throw VarnexError(
+            interfaceName_.isEmpty()
+                ? QStringLiteral("No network interface is up.")
+                : QStringLiteral("The network interface %1 is not up.").arg(interfaceName_));
+    }
+    // A link that cannot take its copy (gone down a moment ago, say) does not
+    // keep the others from theirs; only when none went out is that an error.
+    std::optional<VarnexError> firstFailure;
+    bool anySent = false;
+    for (const NetInterface& i : interfaces) {
+        try {
+            sendThrough(i.index, port, data);
+            anySent = true;
+        } catch (const VarnexError& e) {
+            if (!firstFailure) firstFailure = e;
+        }
+    }
+    if (!anySent) throw *firstFailure;
+}
+
+bool UdpEndpoint::allowedInterface(int interfaceIndex) const {
+    if (interfaceIndex <= 0) return false;
+    return interfaceName_.isEmpty() || InterfaceIndexOf(interfaceName_) == interfaceIndex;
+}
+
+void UdpEndpoint::SendBroadcast(const QByteArray& data, quint16 port, int interfaceIndex) {
     if (!Active()) activate();
     const int one = 1;
     if (::setsockopt(sockets_.front(), SOL_SOCKET, SO_BROADCAST, &one, sizeof one) != 0) {
@@ -260,7 +372,17 @@ void UdpEndpoint::SendBroadcast(const QByteArray& data, quint16 port) {
     }
     // Whatever happens to the send, the sockets go back to BroadcastEnabled.
     try {
-        sendTo(INADDR_BROADCAST, port, data);
+        bool sent = false;
+        if (allowedInterface(interfaceIndex)) {
+            try {
+                sendThrough(interfaceIndex, port, data);
+                sent = true;
+            } catch (const VarnexError&) {
+                // The gateway's interface has gone or cannot send: reach it
+                // wherever it may be now.
+            }
+        }
+        if (!sent) sendThroughEvery(port, data);
     } catch (...) {
         applyBroadcast(broadcastEnabled_);
         throw;

@@ -30,9 +30,11 @@ public:
         // Sender of the datagram being handled (filled in for the handler only).
         QString peerAddress;
         quint16 peerPort = 0;
+        // The interface the datagram arrived on (0 when the system did not say).
+        int interfaceIndex = 0;
     };
-    using ReadHandler =
-        std::function<void(UdpEndpoint& endpoint, const QByteArray& datagram, const Binding& binding)>;
+    using ReadHandler = std::function<void(UdpEndpoint& endpoint, const QByteArray& datagram,
+                                           const Binding& binding)>;
 
     explicit UdpEndpoint(QObject* parent = nullptr);
     ~UdpEndpoint() override;
@@ -60,7 +62,19 @@ public:
     // thread at once, discards what the sockets held and closes them.
     void SetActive(bool on);
 
-    void SendBroadcast(const QByteArray& data, quint16 port);
+    // Limits sending and receiving to the interface of that name; empty: every
+    // interface. Set while inactive.
+    const QString& InterfaceName() const { return interfaceName_; }
+    void SetInterfaceName(const QString& name) { interfaceName_ = name; }
+
+    // A limited broadcast (255.255.255.255:port). With an interface index, the one
+    // datagram goes out through that interface alone; without one, or when that
+    // interface has gone or cannot send, one copy goes out through every
+    // interface that BroadcastInterfaces lists. Raises VarnexError only when no
+    // copy could be sent: "No network interface is up." when there is none to
+    // send through, otherwise the error of the first copy that failed.
+    void SendBroadcast(const QByteArray& data, quint16 port, int interfaceIndex = 0);
+    // Unicast by the routing table.
     void SendToHost(const QString& host, quint16 port, const QByteArray& data);
 
     // The port of the current binding's socket as the system bound it (tests).
@@ -70,11 +84,15 @@ private:
     struct Handoff;
     void activate();
     void deactivate();
-    void receiveLoop(std::vector<int> fds, int wakeFd, int bufferSize);
-    void deliver(const QByteArray& datagram, int bindingIndex, const QString& peer, quint16 peerPort);
+    void receiveLoop(std::vector<int> fds, int wakeFd, int bufferSize, int onlyInterface);
+    void deliver(const QByteArray& datagram, int bindingIndex, const QString& peer,
+                 quint16 peerPort, int interfaceIndex);
     void runHandoff(const std::shared_ptr<Handoff>& job);
     void applyBroadcast(bool on);
     void sendTo(quint32 addressHostOrder, quint16 port, const QByteArray& data);
+    void sendThrough(int interfaceIndex, quint16 port, const QByteArray& data);
+    void sendThroughEvery(quint16 port, const QByteArray& data);
+    bool allowedInterface(int interfaceIndex) const;
 
     QList<Binding> bindings_;
     int defaultPort_ = 0;
@@ -82,6 +100,7 @@ private:
     int bufferSize_ = 8192;
     bool threadedEvent_ = true;
     ReadHandler onUDPRead_;
+    QString interfaceName_;
 
     std::vector<int> sockets_;  // one per binding while active
     int wakeFd_ = -1;           // eventfd that ends the receiving thread's wait at once

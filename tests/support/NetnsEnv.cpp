@@ -3,15 +3,28 @@
 #include <QFileInfo>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
 namespace {
-QString netnsLink(const char* path) { return QFileInfo(QString::fromLatin1(path)).symLinkTarget(); }
+QString netnsLink(const char* path) {
+    return QFileInfo(QString::fromLatin1(path)).symLinkTarget();
+}
 }  // namespace
 
-bool NetnsEnv::isolated() { return whyNotIsolated().isEmpty(); }
+bool NetnsEnv::isolated() {
+    return whyNotIsolated().isEmpty();
+}
 
 QString NetnsEnv::whyNotIsolated() {
     if (qEnvironmentVariableIsEmpty("VARNEX_NETNS_B")) {
-        return QStringLiteral("not started by tests/netns/netns-run: sockets stay off the host network");
+        return QStringLiteral(
+            "not started by tests/netns/netns-run: sockets stay off the host network");
     }
     // Never trust the variable alone: this process must not share the namespace of PID 1.
     const QString own = netnsLink("/proc/self/ns/net");
@@ -22,7 +35,9 @@ QString NetnsEnv::whyNotIsolated() {
     return QString();
 }
 
-QString NetnsEnv::hostIp() { return qEnvironmentVariable("VARNEX_HOST_IP", QStringLiteral("198.18.0.1")); }
+QString NetnsEnv::hostIp() {
+    return qEnvironmentVariable("VARNEX_HOST_IP", QStringLiteral("198.18.0.1"));
+}
 
 std::unique_ptr<QProcess> NetnsEnv::startInGatewayNamespace(const QString& program,
                                                             const QStringList& args) {
@@ -42,4 +57,62 @@ std::unique_ptr<QProcess> NetnsEnv::startSimulator(const QStringList& args) {
     for (int i = 0; i < 100 && !p->canReadLine(); ++i) p->waitForReadyRead(100);
     p->readLine();
     return p;
+}
+
+QString NetnsEnv::topology() {
+    return qEnvironmentVariable("VARNEX_TOPOLOGY", QStringLiteral("single"));
+}
+
+QString NetnsEnv::plantInterface() {
+    return qEnvironmentVariable("VARNEX_PLANT_IF");
+}
+
+QStringList NetnsEnv::officeInterfaces() {
+    return qEnvironmentVariable("VARNEX_OFFICE_IF").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+QStringList NetnsEnv::officeNamespaces() {
+    return qEnvironmentVariable("VARNEX_NETNS_OFFICE").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+bool NetnsEnv::setLink(const QString& name, bool up) {
+    return QProcess::execute(QStringLiteral("ip"),
+                             {QStringLiteral("link"), QStringLiteral("set"), name,
+                              up ? QStringLiteral("up") : QStringLiteral("down")}) == 0;
+}
+
+NamespaceListener::NamespaceListener(const QString& netns, quint16 port) {
+    const QByteArray path = QByteArrayLiteral("/run/netns/") + netns.toLocal8Bit();
+    std::thread([&] {
+        const int nsFd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (nsFd < 0) return;
+        // setns moves this thread alone; it ends right after.
+        if (::setns(nsFd, CLONE_NEWNET) == 0) {
+            const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            sockaddr_in local{};
+            local.sin_family = AF_INET;
+            local.sin_port = htons(port);
+            if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0) {
+                fd_ = fd;
+            } else if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+        ::close(nsFd);
+    }).join();
+}
+
+NamespaceListener::~NamespaceListener() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+QList<QByteArray> NamespaceListener::take() {
+    QList<QByteArray> got;
+    char buffer[2048];
+    for (;;) {
+        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (n < 0) break;
+        got.append(QByteArray(buffer, static_cast<int>(n)));
+    }
+    return got;
 }
