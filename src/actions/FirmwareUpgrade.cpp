@@ -85,7 +85,13 @@ FirmwareUpgrade::Exchange FirmwareUpgrade::exchange(const QByteArray& datagram, 
     if (end) observer_.CompletionWaitEnded();
     const AckVerdict verdict =
         reply.isEmpty() ? AckVerdict::Unreadable : JudgeFirmwareAck(reply, sequence_);
-    if (verdict == AckVerdict::Accepted) return Exchange::Accepted;
+    if (verdict == AckVerdict::Accepted) {
+        // A gateway not heard from before (an upgrade straight after start-up,
+        // say) is reached through every interface once; the rest of the image
+        // follows its acknowledgement's interface alone.
+        if (interfaceIndex_ == 0) interfaceIndex_ = slot_.LastInterface();
+        return Exchange::Accepted;
+    }
 
     const QString what =
         end ? QStringLiteral("the end") : QStringLiteral("chunk %1").arg(sequence_);

@@ -42,7 +42,8 @@ public:
     // send fails; the caller's clean-up then ends the run.
     FirmwareOutcome Run();
 
-    // Sends through the interface the gateway answered on (0: every interface).
+    // Sends through the interface the gateway answered on (0: every interface
+    // until its first acknowledgement tells).
     void SetInterface(int interfaceIndex) { interfaceIndex_ = interfaceIndex; }
 
     // Ends a wait at once; Run then gives Abandoned without sending anything

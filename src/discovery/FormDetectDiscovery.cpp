@@ -93,7 +93,7 @@ void TFormDetect::UDPServerUDPRead(const QByteArray& datagram, int interfaceInde
     const auto letter = ReplyLetter(datagram);
     if (!letter) return;
     if (*letter == 'f') {
-        AckSlot->Store(datagram);
+        AckSlot->Store(datagram, interfaceIndex);
     } else if (*letter == 'g') {
         if (auto reply = DecodeDiscoveryReply(datagram)) {
             reply->InterfaceIndex = interfaceIndex;

@@ -6,10 +6,11 @@
 
 #include <chrono>
 
-void ReplySlot::Store(const QByteArray& datagram) {
+void ReplySlot::Store(const QByteArray& datagram, int interfaceIndex) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         lastAckReply_ = datagram;  // the text first,
+        lastInterface_ = interfaceIndex;
         ackArrived_.store(1, std::memory_order_release);  // the flag second
     }
     arrivedCv_.notify_all();
@@ -24,6 +25,11 @@ void ReplySlot::Clear() {
 QByteArray ReplySlot::LastAckReply() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return lastAckReply_;
+}
+
+int ReplySlot::LastInterface() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastInterface_;
 }
 
 QByteArray ReplySlot::Take() {

@@ -17,12 +17,15 @@ class ReplySlot : public QObject {
 public:
     using QObject::QObject;
 
-    // Receiving thread: store the whole datagram, then raise the flag.
-    void Store(const QByteArray& datagram);
+    // Receiving thread: store the whole datagram and the interface it came in
+    // on, then raise the flag.
+    void Store(const QByteArray& datagram, int interfaceIndex = 0);
 
     // UI thread.
     void Clear();  // LastAckReply := empty, AckArrived := 0
     QByteArray LastAckReply() const;
+    // The interface of the last stored reply (0: not known).
+    int LastInterface() const;
     int AckArrived() const { return ackArrived_.load(std::memory_order_acquire); }
     // The reply's text, with the flag cleared again.
     QByteArray Take();
@@ -32,6 +35,7 @@ public:
 private:
     mutable std::mutex mutex_;
     QByteArray lastAckReply_;
+    int lastInterface_ = 0;
     std::atomic<int> ackArrived_{0};
     std::condition_variable arrivedCv_;
 };
