@@ -227,9 +227,9 @@ Upgrade upgradeThroughWindow(const QString& image, const QStringList& simArgs) {
         std::vector<Clk::time_point> chunks;
         TFormDetect* window = &form;
         form.UDPServer->SetOnUDPRead(
-            [&chunks, window](UdpEndpoint&, const QByteArray& d, const UdpEndpoint::Binding&) {
+            [&chunks, window](UdpEndpoint&, const QByteArray& d, const UdpEndpoint::Binding& b) {
                 if (ReplyLetter(d) == 'F') chunks.push_back(Clk::now());
-                window->UDPServerUDPRead(d);
+                window->UDPServerUDPRead(d, b.interfaceIndex);
             });
         QCoreApplication::processEvents();
         const double cpu0 = cpuSeconds();
@@ -256,14 +256,14 @@ double upgradeCoreOnly(const QString& image) {
     std::vector<Clk::time_point> chunkEcho, ackArrived, runResumed;
     endpoint.AddBinding(QStringLiteral("0.0.0.0"), DeviceDatagram::Port);
     endpoint.SetThreadedEvent(true);
-    endpoint.SetOnUDPRead([&](UdpEndpoint&, const QByteArray& d, const UdpEndpoint::Binding&) {
+    endpoint.SetOnUDPRead([&](UdpEndpoint&, const QByteArray& d, const UdpEndpoint::Binding& b) {
         // The receiving thread writes these two while the UI thread waits; they
         // are read once the endpoint has stopped.
         const auto letter = ReplyLetter(d);
         if (letter == 'F') chunkEcho.push_back(Clk::now());
         if (letter != 'f') return;
         ackArrived.push_back(Clk::now());
-        slot.Store(d);
+        slot.Store(d, b.interfaceIndex);
     });
     struct Observer : FirmwareObserver {
         explicit Observer(std::vector<Clk::time_point>& t) : times(t) {}
