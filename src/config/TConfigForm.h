@@ -60,7 +60,8 @@ public:
     std::function<void(const QByteArray& datagram)> BroadcastSink;
 
     // ---- state -------------------------------------------------------------
-    ChangeMarks Marks;  // the sections changed since the dialog was opened for a gateway
+    ChangeMarks Marks;       // the sections changed since the dialog was opened for a gateway
+    PendingApply ApplyWait;  // the "A" sent by Apply until its "a" comes
     quint8 PortCount = 0;
     quint8 EchoByte = 0;
 
