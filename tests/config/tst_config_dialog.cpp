@@ -10,6 +10,7 @@
 #include "support/FakeSeams.h"
 #include "widgets/TRealGrid.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -67,6 +68,8 @@ class TestConfigDialog : public QObject {
 private slots:
     void startState();
     void openingSendsThreeQueriesAndDisablesTabs();
+    void identitySpeaksValueWithCaption_data();
+    void identitySpeaksValueWithCaption();
     void repliesEnableTheirTabs_data();
     void repliesEnableTheirTabs();
     void networkReplyFillsTab();
@@ -129,6 +132,43 @@ void TestConfigDialog::openingSendsThreeQueriesAndDisablesTabs() {
     QCOMPARE(d.form.ProductLabel->text(), QStringLiteral("VX-200"));
     QCOMPARE(d.form.VersionLabel->text(), QStringLiteral("1.0.4"));
     QVERIFY(!d.form.ConfigUDP->Active());  // the recorder took the queries
+}
+
+void TestConfigDialog::identitySpeaksValueWithCaption_data() {
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("model") << "ProductLabel"
+                           << "VX-200"
+                           << "Model :";
+    QTest::newRow("MAC") << "MACLabel" << kMac << "MAC Address :";
+    QTest::newRow("source ID") << "SourceIDLabel"
+                               << "1193046"
+                               << "LoRa Source ID:";
+    QTest::newRow("version") << "VersionLabel"
+                             << "1.0.4"
+                             << "Firmware Version :";
+}
+
+void TestConfigDialog::identitySpeaksValueWithCaption() {
+    QFETCH(QString, label);
+    QFETCH(QString, value);
+    QFETCH(QString, caption);
+    Dialog d;
+    d.open();
+    d.answer(1);  // source ID 0x123456
+    TConfigForm& f = d.form;
+    QLabel* shown = label == QLatin1String("ProductLabel")    ? f.ProductLabel
+                    : label == QLatin1String("MACLabel")      ? f.MACLabel
+                    : label == QLatin1String("SourceIDLabel") ? f.SourceIDLabel
+                                                              : f.VersionLabel;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(shown);
+    QVERIFY(iface);
+    QCOMPARE(iface->text(QAccessible::Name), value);
+    QStringList labelledBy;
+    for (const auto& relation : iface->relations(QAccessible::Label))
+        labelledBy << relation.first->text(QAccessible::Name);
+    QCOMPARE(labelledBy, QStringList{caption});
 }
 
 void TestConfigDialog::repliesEnableTheirTabs_data() {
