@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
@@ -25,11 +26,14 @@ namespace {
 bool runUntil(const std::function<bool()>& done, int ms) {
     QElapsedTimer t;
     t.start();
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done() || t.elapsed() > ms) loop.quit();
+    });
+    check.start(5);
+    if (!done()) loop.exec();
+    return done();
 }
 
 void runFor(int ms) {
@@ -112,8 +116,9 @@ int main(int argc, char** argv) {
     ticker.stop();
     form.FlatButton6->click();
 
+    // A reader behind on its events catches up here, or shows that it cannot.
     probe.write("phase listed\n");
-    runFor(1000);
+    runFor(3000);
     probe.write("quit\n");
     runUntil([&] { return probe.state() == QProcess::NotRunning; }, 120000);
 
