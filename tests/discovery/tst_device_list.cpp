@@ -192,8 +192,8 @@ void TestDeviceList::batchListsAsOneByOne_data() {
     QTest::newRow("into an empty list") << QStringList{} << QStringList{"1", "2", "3"};
     QTest::newRow("duplicate inside the batch keeps the first")
         << QStringList{} << QStringList{"first@1", "2", "second@1", "3", "2"};
-    QTest::newRow("already listed") << QStringList{"old@1", "2"}
-                                    << QStringList{"new@1", "3", "2", "4"};
+    QTest::newRow("already listed")
+        << QStringList{"old@1", "2"} << QStringList{"new@1", "3", "2", "4"};
     QTest::newRow("nothing new") << QStringList{"1", "2"} << QStringList{"2", "1", "1"};
     QTest::newRow("case differs: two gateways") << QStringList{"1"} << QStringList{"a", "A", "a"};
 }
