@@ -36,7 +36,6 @@ void CaptionPanel::SetCaption(const QString& text) {
     caption_->setText(text);
     caption_->setGeometry(2, 0, width() - 4, height());
     caption_->lower();
-    setAccessibleName(text);
 }
 
 QString CaptionPanel::Caption() const {
@@ -119,6 +118,9 @@ void TFormDetect::buildControls() {
     lblcount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Right edge fixed at 65 px from the window's right side; the text grows leftwards.
     lblcount->setGeometry(977 - 65 - 200, 512, 200, 15);
+    // The labels that show changing values keep their texts as their accessible
+    // names; the description says what the value is.
+    lblcount->setAccessibleDescription(QStringLiteral("Gateways listed"));
 
     Shape1 = new QFrame(this);
     Shape1->setGeometry(12, 527, 817, 1);
@@ -131,6 +133,10 @@ void TFormDetect::buildControls() {
     PnlTime->setStyleSheet(
         QStringLiteral("CaptionPanel { background-color: rgb(232, 255, 255); }"));
     PnlTime->SetCaption(countdownText(10));
+    // The panel's name stays put; the countdown is its label's name alone, so a
+    // screen reader does not announce it twice every second.
+    PnlTime->setAccessibleName(QStringLiteral("Search"));
+    PnlTime->CaptionLabel()->setAccessibleDescription(QStringLiteral("Search countdown"));
     FlatButton6 = flatButton(PnlTime, QStringLiteral("Stop"), 208, 16, 73, 25);
     PnlTime->hide();
 
@@ -143,6 +149,7 @@ void TFormDetect::buildControls() {
     FUWait->setTextFormat(Qt::PlainText);
     FUWait->move(9, 9);
     FUWait->adjustSize();
+    FUWait->setAccessibleDescription(QStringLiteral("Firmware upgrade"));
     UpdateProgress = new QProgressBar(FlatPanel3);
     UpdateProgress->setGeometry(8, 24, 281, 25);
     UpdateProgress->setAccessibleName(QStringLiteral("Firmware upgrade progress"));

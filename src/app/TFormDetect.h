@@ -50,6 +50,10 @@ public:
     bool IsNewMac(const QString& mac) const;
     // Appends one row for a gateway not yet listed (UI thread).
     void AddDevice(const DiscoveryReply& reply);
+    // The same for replies in arrival order, appended with one model signal:
+    // under a flood the list and the accessibility bridge see one change per
+    // batch instead of eleven per row.
+    void AddDevices(const QVector<DiscoveryReply>& replies);
 
     // Controls, named as the window's design names them.
     QFrame* FlatPanel1 = nullptr;

@@ -76,3 +76,9 @@ QByteArray ConfigQuery(ConfigSection section, const QString& mac) {
 QByteArray ConfigApply(const QString& mac) {
     return FrameDatagram('A', ConfigMacBytes(mac));
 }
+
+bool PendingApply::Answer(const QString& mac) {
+    if (mac_.isEmpty() || mac_ != ConfigMacBytes(mac)) return false;
+    mac_.clear();
+    return true;
+}

@@ -142,6 +142,24 @@ struct SectionWrite {
 QList<SectionWrite> BuildConfigWrite(const QString& mac, const ChangeMarks& marks,
                                      const DeviceConfig& config);
 
+// The apply request that waits for its answer. Any "a" with the gateway's MAC
+// passes ParseConfigReply: the gateway's own answer, a second copy of it, a late
+// duplicate of an earlier one or a datagram anyone on the segment made up. Only
+// the first answer to a request that is out may tell the operator it succeeded.
+class PendingApply {
+public:
+    // "A" has gone out to the gateway with this MAC (a second "A" before the
+    // answer is still one request waiting).
+    void Sent(const QString& mac) { mac_ = ConfigMacBytes(mac); }
+    // An "a" from `mac`: true when it answers the request that is out, which is
+    // then answered; false when none is out for that gateway.
+    bool Answer(const QString& mac);
+    bool Waiting() const { return !mac_.isEmpty(); }
+
+private:
+    QByteArray mac_;  // empty while nothing waits
+};
+
 // ---- Parsing replies (bounds-checked; never raises) ----
 
 struct ConfigReply {
@@ -151,7 +169,8 @@ struct ConfigReply {
         Network,  // "n": fill the Network tab, enable tabPanel1 and Apply
         Port,     // "o": fill OpGrid row `port.row`, enable tabPanel2 and Apply
         LoRa,     // "u": fill SerialGrid row `lora.row`, enable tabPanel3 and Apply
-        Applied,  // "a": enable Apply, show "Configuration was successfully applied"
+        Applied,  // "a": when it answers a PendingApply, enable Apply and show
+                  // "Configuration was successfully applied"
     };
     Kind kind = Kind::Ignore;
     NetworkSettings network;  // Kind::Network

@@ -285,6 +285,7 @@ void TConfigForm::WriteSection(const SectionWrite& write) {
 
 void TConfigForm::SendConfigApply() {
     broadcast(ConfigApply(MACLabel->text()));
+    ApplyWait.Sent(MACLabel->text());
 }
 
 void TConfigForm::FillNetworkTab(const NetworkSettings& n) {
@@ -356,6 +357,10 @@ void TConfigForm::ConfigUDPUDPRead(const QByteArray& datagram) {
             tabPanel3->setEnabled(true);
             break;
         case ConfigReply::Kind::Applied:
+            // Answered before the box opens: the box waits for the operator,
+            // and so does every "a" queued behind this one, which then finds
+            // nothing to answer.
+            if (!ApplyWait.Answer(MACLabel->text())) return;
             FlatButton1->setEnabled(true);
             services_.prompts->Message(this,
                                        QStringLiteral("Configuration was successfully applied"));

@@ -64,7 +64,8 @@ public:
     const GatewayInterfaces* GatewayRoutes = nullptr;
 
     // ---- state -------------------------------------------------------------
-    ChangeMarks Marks;  // the sections changed since the dialog was opened for a gateway
+    ChangeMarks Marks;       // the sections changed since the dialog was opened for a gateway
+    PendingApply ApplyWait;  // the "A" sent by Apply until its "a" comes
     quint8 PortCount = 0;
     quint8 EchoByte = 0;
 

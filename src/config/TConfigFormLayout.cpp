@@ -85,12 +85,14 @@ void TConfigForm::buildIdentityPanel() {
     IdentityPanel->setGeometry(8, 8, 161, 401);
 
     const QString na = QStringLiteral("N/A");
+    // A value label keeps its text as its accessible name, so a screen reader
+    // speaks the gateway's model or MAC; its caption is the buddy, which Qt
+    // reports as the value's labelled-by relation ("Model : VX-GW400").
     auto pair = [&](const QString& title, int top) {
         QLabel* t = plainLabel(IdentityPanel, title);
         t->setGeometry(10, top, 141, 17);
         QLabel* value = plainLabel(IdentityPanel, na);
         value->setGeometry(18, top + 20, 135, 17);
-        value->setAccessibleName(title);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         t->setBuddy(value);
         return value;

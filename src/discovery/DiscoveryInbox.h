@@ -3,6 +3,7 @@
 #include "discovery/DiscoveryReply.h"
 
 #include <QObject>
+#include <QVector>
 
 #include <deque>
 #include <functional>
@@ -21,12 +22,18 @@ class DiscoveryInbox : public QObject {
     Q_OBJECT
 public:
     using Handler = std::function<void(const DiscoveryReply&)>;
+    using BatchHandler = std::function<void(const QVector<DiscoveryReply>&)>;
 
     explicit DiscoveryInbox(QObject* parent = nullptr);
 
     // Owner thread, before replies can arrive. An error the handler raises drops
     // that reply only.
     void SetHandler(Handler handler) { handler_ = std::move(handler); }
+    // Instead of the handler: up to MaxBatch replies at a time, in arrival
+    // order, so that the list can take each batch with one model signal. An
+    // error it raises drops that batch.
+    void SetBatchHandler(BatchHandler handler) { batchHandler_ = std::move(handler); }
+    static constexpr int MaxBatch = 256;
     void SetBudgetMs(int ms) { budgetMs_ = ms; }
 
     // Any thread.
@@ -44,8 +51,12 @@ private:
     void postDrain();
     void drain(bool budgeted);
     bool takeFront(DiscoveryReply& reply);
+    bool takeBatch(QVector<DiscoveryReply>& batch);
+    void handleOne(const DiscoveryReply& reply);
+    void handleBatch(const QVector<DiscoveryReply>& batch);
 
     Handler handler_;
+    BatchHandler batchHandler_;
     int budgetMs_ = 4;  // leaves room for the repaint that follows each batch
     mutable std::mutex mutex_;
     std::deque<DiscoveryReply> queue_;

@@ -8,8 +8,10 @@
 #include "link/DeviceDatagram.h"
 #include "link/UdpEndpoint.h"
 #include "widgets/TRealGrid.h"
+#include "widgets/TRealGridValues.h"
 
 #include <QLabel>
+#include <QSet>
 #include <QVBoxLayout>
 
 namespace {
@@ -52,7 +54,8 @@ void TFormDetect::buildDeviceList() {
         [this](int row) { return RGrid->Cells(DeviceColumn::Mac, row).GetCellText(); }, this);
 
     DiscoveryReplies = new DiscoveryInbox(this);
-    DiscoveryReplies->SetHandler([this](const DiscoveryReply& reply) { AddDevice(reply); });
+    DiscoveryReplies->SetBatchHandler(
+        [this](const QVector<DiscoveryReply>& replies) { AddDevices(replies); });
 }
 
 void TFormDetect::FlatButton2Click() {
@@ -120,6 +123,39 @@ void TFormDetect::AddDevice(const DiscoveryReply& reply) {
     RGrid->Cells(DeviceColumn::Column2, row).SetCellText(reply.IpAddress);
     RGrid->Cells(DeviceColumn::Apply, row).SetCellBool(false);
     ++DeviceCount;
+    lblcount->setText(QStringLiteral("Current : %1").arg(DeviceCount));
+    keepSelectedRowInList(*this);
+}
+
+void TFormDetect::AddDevices(const QVector<DiscoveryReply>& replies) {
+    QVector<QVector<QVariant>> rows;
+    QSet<QString> batchMacs;  // the MAC texts of `rows`, as the list will show them
+    for (const DiscoveryReply& reply : replies) {
+        // Every copy counts for the route, even one that adds no row.
+        GatewayRoutes.Record(reply.Mac, reply.InterfaceIndex);
+        if (!IsNewMac(reply.Mac) || batchMacs.contains(reply.Mac)) continue;
+        const QVariant mac = RGrid->TextValue(DeviceColumn::Mac, reply.Mac);
+        batchMacs.insert(RealGridValues::TextOf(RGrid->Column(DeviceColumn::Mac), mac));
+        QVector<QVariant> row(RGrid->ColumnCount());
+        row[DeviceColumn::Model] = RGrid->TextValue(DeviceColumn::Model, reply.Model);
+        row[DeviceColumn::Mac] = mac;
+        row[DeviceColumn::Version] = RGrid->TextValue(DeviceColumn::Version, reply.Version);
+        row[DeviceColumn::DeviceName] =
+            RGrid->TextValue(DeviceColumn::DeviceName, reply.DeviceName);
+        row[DeviceColumn::IpAddress] = RGrid->TextValue(DeviceColumn::IpAddress, reply.IpAddress);
+        row[DeviceColumn::SubnetMask] =
+            RGrid->TextValue(DeviceColumn::SubnetMask, reply.SubnetMask);
+        row[DeviceColumn::Gateway] = RGrid->TextValue(DeviceColumn::Gateway, reply.Gateway);
+        row[DeviceColumn::ViewIp] = RGrid->TextValue(DeviceColumn::ViewIp, reply.ViewIp);
+        row[DeviceColumn::Column2] = RGrid->TextValue(DeviceColumn::Column2, reply.IpAddress);
+        row[DeviceColumn::Apply] = RGrid->BoolValue(DeviceColumn::Apply, false);
+        rows << row;
+    }
+    if (rows.isEmpty()) return;
+    // Fails while the operator edits a row; the batch is then lost, as each
+    // of its replies would be one by one.
+    RGrid->AppendRows(rows);
+    DeviceCount += rows.size();
     lblcount->setText(QStringLiteral("Current : %1").arg(DeviceCount));
     keepSelectedRowInList(*this);
 }

@@ -150,6 +150,22 @@ void TRealGrid::InsertRow(int row) {
         selection_->setCurrentIndex(FirstCellOfRow(0), QItemSelectionModel::NoUpdate);
 }
 
+void TRealGrid::AppendRows(const QVector<QVector<QVariant>>& rows) {
+    if (editing_) throw VarnexError(QStringLiteral("Can't InsertRow in Editing"));
+    if (rows.isEmpty()) return;
+    model_->AppendRows(rows);
+    if (!currentIndex().isValid())
+        selection_->setCurrentIndex(FirstCellOfRow(0), QItemSelectionModel::NoUpdate);
+}
+
+QVariant TRealGrid::TextValue(int col, const QString& text) const {
+    return RealGridValues::FromText(model_->Column(col), text);
+}
+
+QVariant TRealGrid::BoolValue(int col, bool value) const {
+    return RealGridValues::FromBool(model_->Column(col), value);
+}
+
 void TRealGrid::ClearRows() {
     editing_ = false;
     editRow_ = -1;

@@ -57,6 +57,13 @@ public:
     // "InsertRow bounds error[" + row + "]" outside 0..RowCount. The first row
     // added to an empty grid becomes current (OnRowEnter).
     void InsertRow(int row);
+    // Appends rows at once, as InsertRow(RowCount()) and filling each would,
+    // but with one model signal for them all. Each row holds one value per
+    // column, made by TextValue/BoolValue; fails like InsertRow while editing.
+    void AppendRows(const QVector<QVector<QVariant>>& rows);
+    // A cell value as SetCellText / SetCellBool of column `col` would store it.
+    QVariant TextValue(int col, const QString& text) const;
+    QVariant BoolValue(int col, bool value) const;
     // Ends any edit without storing it and removes every row.
     void ClearRows();
     // Commits the edited row: stores the open editor's entry, after checking that

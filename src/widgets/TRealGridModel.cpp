@@ -29,6 +29,17 @@ void TRealGridModel::InsertRow(int row) {
     endInsertRows();
 }
 
+void TRealGridModel::AppendRows(const QVector<QVector<QVariant>>& rows) {
+    if (rows.isEmpty()) return;
+    const int first = rows_.size();
+    beginInsertRows(QModelIndex(), first, first + rows.size() - 1);
+    for (const QVector<QVariant>& row : rows) {
+        rows_.append(row);
+        rows_.last().resize(columns_.size());
+    }
+    endInsertRows();
+}
+
 void TRealGridModel::SetTitleImage(int col, const QIcon& image) {
     Column(col);  // bounds
     titleImages_.insert(col, image);

@@ -30,6 +30,10 @@ public:
     // One empty row before `row` (RowCount appends). Fails with
     // "InsertRow bounds error[" + row + "]" outside 0..RowCount.
     void InsertRow(int row);
+    // Appends rows, each holding one value per column as SetValue takes them,
+    // with a single insertion signal: the views, and the accessibility events
+    // they raise, see one change however many rows come.
+    void AppendRows(const QVector<QVector<QVariant>>& rows);
     void ClearRows();
 
     // Fails with "Cells col bounds error[" + col + "]" or "Cells row bounds error[" + row + "]".

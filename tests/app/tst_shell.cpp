@@ -1,6 +1,8 @@
 // The main window's start state, busy state and error display, offscreen.
 #include "app/ErrorDisplay.h"
+#include "actions/FirmwareScreen.h"
 #include "app/TFormDetect.h"
+#include "discovery/DiscoveryReply.h"
 #include "link/UdpEndpoint.h"
 #include "link/VarnexError.h"
 #include "support/FakeSeams.h"
@@ -20,6 +22,8 @@ private slots:
     void toolBarLayout_data();
     void toolBarLayout();
     void busyStateBothWays();
+    void valueLabelsSpeakTheirValues_data();
+    void valueLabelsSpeakTheirValues();
     void errorDisplayText_data();
     void errorDisplayText();
     void escapedErrorIsShownAndProgramGoesOn();
@@ -92,6 +96,47 @@ void TestShell::busyStateBothWays() {
         QVERIFY(form.FlatButton1->isEnabled());  // Apply stays usable
         QVERIFY(form.FlatButton6->isEnabled());  // so does Stop
     }
+}
+
+void TestShell::valueLabelsSpeakTheirValues_data() {
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("count") << "lblcount"
+                           << "Current : 1"
+                           << "Gateways listed";
+    QTest::newRow("countdown") << "countdown"
+                               << "        Remain timeout = 9sec"
+                               << "Search countdown";
+    QTest::newRow("firmware wait") << "FUWait"
+                                   << "Waiting For Complete"
+                                   << "Firmware upgrade";
+}
+
+void TestShell::valueLabelsSpeakTheirValues() {
+    QFETCH(QString, label);
+    QFETCH(QString, value);
+    QFETCH(QString, description);
+    FakeServices fake;
+    TFormDetect form(fake.services);
+    DiscoveryReply gateway;
+    gateway.Mac = QStringLiteral("00-1A-2B-00-00-01");
+    form.AddDevice(gateway);
+    form.CountdownSeconds = 10;
+    form.TimerFINDTimer();
+    form.FUWait->setText(QStringLiteral("Sending"));
+    FirmwareScreen screen(form, fake.clock);
+    screen.CompletionWaitStarted();
+    QLabel* shown = label == QLatin1String("lblcount")    ? form.lblcount
+                    : label == QLatin1String("countdown") ? form.PnlTime->CaptionLabel()
+                                                          : form.FUWait;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(shown);
+    QVERIFY(iface);
+    QCOMPARE(iface->text(QAccessible::Name), value);
+    QCOMPARE(iface->text(QAccessible::Description), description);
+    // The countdown panel keeps one name; the changing text is its label's.
+    QCOMPARE(QAccessible::queryAccessibleInterface(form.PnlTime)->text(QAccessible::Name),
+             QStringLiteral("Search"));
 }
 
 void TestShell::errorDisplayText_data() {

@@ -10,6 +10,7 @@
 #include "support/FakeSeams.h"
 #include "widgets/TRealGrid.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -67,6 +68,8 @@ class TestConfigDialog : public QObject {
 private slots:
     void startState();
     void openingSendsThreeQueriesAndDisablesTabs();
+    void identitySpeaksValueWithCaption_data();
+    void identitySpeaksValueWithCaption();
     void repliesEnableTheirTabs_data();
     void repliesEnableTheirTabs();
     void networkReplyFillsTab();
@@ -80,6 +83,8 @@ private slots:
     void typedLimitDoesNotCutProgramText();
     void applyWithOnlyOperationMark();
     void applyWithoutMarksSendsNothing();
+    void appliedOncePerApply_data();
+    void appliedOncePerApply();
     void applyThatCannotBeBuiltSendsNothing_data();
     void applyThatCannotBeBuiltSendsNothing();
     void enabledStatesCarryOverBetweenOpenings();
@@ -129,6 +134,43 @@ void TestConfigDialog::openingSendsThreeQueriesAndDisablesTabs() {
     QVERIFY(!d.form.ConfigUDP->Active());  // the recorder took the queries
 }
 
+void TestConfigDialog::identitySpeaksValueWithCaption_data() {
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("model") << "ProductLabel"
+                           << "VX-200"
+                           << "Model :";
+    QTest::newRow("MAC") << "MACLabel" << kMac << "MAC Address :";
+    QTest::newRow("source ID") << "SourceIDLabel"
+                               << "1193046"
+                               << "LoRa Source ID:";
+    QTest::newRow("version") << "VersionLabel"
+                             << "1.0.4"
+                             << "Firmware Version :";
+}
+
+void TestConfigDialog::identitySpeaksValueWithCaption() {
+    QFETCH(QString, label);
+    QFETCH(QString, value);
+    QFETCH(QString, caption);
+    Dialog d;
+    d.open();
+    d.answer(1);  // source ID 0x123456
+    TConfigForm& f = d.form;
+    QLabel* shown = label == QLatin1String("ProductLabel")    ? f.ProductLabel
+                    : label == QLatin1String("MACLabel")      ? f.MACLabel
+                    : label == QLatin1String("SourceIDLabel") ? f.SourceIDLabel
+                                                              : f.VersionLabel;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(shown);
+    QVERIFY(iface);
+    QCOMPARE(iface->text(QAccessible::Name), value);
+    QStringList labelledBy;
+    for (const auto& relation : iface->relations(QAccessible::Label))
+        labelledBy << relation.first->text(QAccessible::Name);
+    QCOMPARE(labelledBy, QStringList{caption});
+}
+
 void TestConfigDialog::repliesEnableTheirTabs_data() {
     QTest::addColumn<QList<QByteArray>>("replies");
     QTest::addColumn<QList<bool>>("panels");
@@ -139,7 +181,6 @@ void TestConfigDialog::repliesEnableTheirTabs_data() {
     const QByteArray u = loraReply(kMac, 0, lora(0));
     const QByteArray a = applied(kMac);
     const QStringList none;
-    const QStringList success{QStringLiteral("Configuration was successfully applied")};
     QTest::newRow("n") << QList<QByteArray>{n} << QList<bool>{true, false, false} << true << none;
     QTest::newRow("n o") << QList<QByteArray>{n, o} << QList<bool>{true, true, false} << true
                          << none;
@@ -156,8 +197,8 @@ void TestConfigDialog::repliesEnableTheirTabs_data() {
         << QList<bool>{false, false, false} << false << none;
     QTest::newRow("n cut short") << QList<QByteArray>{n.left(40) + "\x03"}
                                  << QList<bool>{false, false, false} << false << none;
-    QTest::newRow("a") << QList<QByteArray>{a} << QList<bool>{false, false, false} << true
-                       << success;
+    QTest::newRow("a without an Apply")
+        << QList<QByteArray>{a} << QList<bool>{false, false, false} << false << none;
     QTest::newRow("a without ETX") << QList<QByteArray>{a.left(8) + "\x04"}
                                    << QList<bool>{false, false, false} << false << none;
     QTest::newRow("3 bytes") << QList<QByteArray>{QByteArray("\x02n\x03", 3)}
@@ -441,6 +482,51 @@ void TestConfigDialog::applyWithoutMarksSendsNothing() {
     d.form.FlatButton1Click();
     QVERIFY(d.sent.isEmpty());
     QVERIFY(d.form.FlatButton1->isEnabled());
+}
+
+void TestConfigDialog::appliedOncePerApply_data() {
+    // Steps: "A" the dialog sends Apply, "a" the gateway's answer, "a*300" a
+    // burst of answers, "a other" an answer from another gateway, "open other"
+    // the dialog turned to another gateway.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("messages");
+    QTest::newRow("answer") << QStringList{"A", "a"} << 1;
+    QTest::newRow("two answers, one Apply") << QStringList{"A", "a", "a"} << 1;
+    QTest::newRow("answer without Apply") << QStringList{"a"} << 0;
+    QTest::newRow("burst after one Apply") << QStringList{"A", "a*300"} << 1;
+    QTest::newRow("burst without Apply") << QStringList{"a*300"} << 0;
+    QTest::newRow("each Apply answered") << QStringList{"A", "a", "a", "A", "a", "a"} << 2;
+    QTest::newRow("Apply twice, one answer") << QStringList{"A", "A", "a", "a"} << 1;
+    QTest::newRow("Apply was for another gateway")
+        << QStringList{"A", "open other", "a other"} << 0;
+    QTest::newRow("another gateway's answer") << QStringList{"A", "a other", "a"} << 1;
+}
+
+void TestConfigDialog::appliedOncePerApply() {
+    QFETCH(QStringList, steps);
+    QFETCH(int, messages);
+    Dialog d;
+    d.open();
+    d.answer(2);
+    for (const QString& step : steps) {
+        if (step == QLatin1String("A")) {
+            d.form.SendConfigApply();
+            d.form.FlatButton1->setEnabled(false);
+        } else if (step == QLatin1String("a")) {
+            d.form.ConfigUDPUDPRead(applied(kMac));
+        } else if (step == QLatin1String("a*300")) {
+            for (int i = 0; i < 300; ++i) d.form.ConfigUDPUDPRead(applied(kMac));
+        } else if (step == QLatin1String("a other")) {
+            d.form.ConfigUDPUDPRead(applied(kOtherMac));
+        } else if (step == QLatin1String("open other")) {
+            d.open(kOtherMac);
+        }
+    }
+    QCOMPARE(d.fake.prompts.messages.size(), messages);
+    for (const QString& m : d.fake.prompts.messages)
+        QCOMPARE(m, QStringLiteral("Configuration was successfully applied"));
+    QCOMPARE(d.form.ApplyWait.Waiting(),
+             steps.last() == QLatin1String("A") || steps.last() == QLatin1String("a other"));
 }
 
 void TestConfigDialog::applyThatCannotBeBuiltSendsNothing_data() {

@@ -96,6 +96,7 @@ private slots:
     void exportFromOneImportIntoAnother();
     void doubleClickLeavesMainWindowUsable();
     void gatewayVanishingMidDialogLeavesItUsable();
+    void burstOfAnswersShowsOneMessage();
 };
 
 void TestConfigE2E::configureEditApplyAndReopen() {
@@ -309,6 +310,47 @@ void TestConfigE2E::gatewayVanishingMidDialogLeavesItUsable() {
     QVERIFY(s.form.PnlTime->isVisible());
     s.form.FlatButton6Click();
     QCOMPARE(s.form.DeviceCount, 0);
+}
+
+void TestConfigE2E::burstOfAnswersShowsOneMessage() {
+    REQUIRE_NETNS();
+    auto sim = NetnsEnv::startSimulator({"--count", "2", "--ports", "2,3", "--quiet"});
+    Session s;
+    QVERIFY(s.search());
+    QVERIFY(s.select(kFirst));
+    TConfigForm& d = s.dialog;
+    int answers = 0;  // the "a" datagrams handed to the dialog
+    d.ConfigUDP->SetOnUDPRead(
+        [&](UdpEndpoint&, const QByteArray& datagram, const UdpEndpoint::Binding&) {
+            if (datagram.size() > 1 && datagram.at(1) == 'a') ++answers;
+            d.ConfigUDPUDPRead(datagram);
+        });
+    s.form.RGridDblClick();
+    QVERIFY(waitFor([&] { return filled(d, 2); }));
+
+    // The gateway answers Apply 300 times; the operator takes a moment over
+    // each box, while the rest of the burst waits in the socket.
+    sim->write("fault repeat=300\n");
+    sim->waitForBytesWritten(1000);
+    QTest::qWait(200);
+    s.fake.prompts.whileMessageOpen = [] { QTest::qWait(50); };
+    d.OpGrid->Cells(1, 0).SetCellText(QStringLiteral("burst"));
+    d.Marks.operation = true;
+    d.FlatButton1Click();
+    QVERIFY(waitFor([&] { return answers > 0; }));
+    for (int seen = -1; seen != answers;) {
+        seen = answers;
+        QTest::qWait(300);
+    }
+    QVERIFY2(answers >= 100, qPrintable(QString::number(answers)));
+    QCOMPARE(s.fake.prompts.messages, QStringList{kApplied});
+    QVERIFY(s.fake.prompts.errors.isEmpty());
+    QVERIFY(d.FlatButton1->isEnabled());
+    QCOMPARE(gatewayConfig(*sim, 0)["ports"].toArray()[0].toObject()["alias"].toString(),
+             QStringLiteral("burst"));
+    d.FlatButton2Click();
+    QVERIFY(!d.isVisible());
+    quit(*sim);
 }
 
 QTEST_MAIN(TestConfigE2E)

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
 
@@ -48,6 +49,8 @@ private slots:
     void ackGoesToSlotOnly();
     void duplicatesKeepFirstReply();
     void isNewMac();
+    void batchListsAsOneByOne_data();
+    void batchListsAsOneByOne();
     void clearKeepsLabelAndSelectedRow();
     void typingIntoCells_data();
     void typingIntoCells();
@@ -180,6 +183,58 @@ void TestDeviceList::isNewMac() {
     // Exact and case-sensitive, as MAC texts are always upper case.
     form.RGrid->Cells(1, 2).SetCellText(QStringLiteral("0A-0B-0C-0D-0E-0F"));
     QVERIFY(form.IsNewMac(QStringLiteral("0a-0b-0c-0d-0e-0f")));
+}
+
+void TestDeviceList::batchListsAsOneByOne_data() {
+    // MACs by their last digits; "name@" gives the reply a device name.
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QStringList>("batch");
+    QTest::newRow("into an empty list") << QStringList{} << QStringList{"1", "2", "3"};
+    QTest::newRow("duplicate inside the batch keeps the first")
+        << QStringList{} << QStringList{"first@1", "2", "second@1", "3", "2"};
+    QTest::newRow("already listed")
+        << QStringList{"old@1", "2"} << QStringList{"new@1", "3", "2", "4"};
+    QTest::newRow("nothing new") << QStringList{"1", "2"} << QStringList{"2", "1", "1"};
+    QTest::newRow("case differs: two gateways") << QStringList{"1"} << QStringList{"a", "A", "a"};
+}
+
+void TestDeviceList::batchListsAsOneByOne() {
+    QFETCH(QStringList, listed);
+    QFETCH(QStringList, batch);
+    const auto reply = [](const QString& spec) {
+        const QStringList parts = spec.split(QLatin1Char('@'));
+        DiscoveryReply r;
+        r.Mac = QStringLiteral("00-00-00-00-00-") + parts.last();
+        r.DeviceName = parts.size() > 1 ? parts.first() : QString();
+        r.IpAddress = QStringLiteral("198.19.0.") + parts.last();
+        return r;
+    };
+    FakeServices fake;
+    TFormDetect batched(fake.services);
+    TFormDetect oneByOne(fake.services);
+    QVector<DiscoveryReply> replies;
+    for (const QString& spec : listed) {
+        batched.AddDevice(reply(spec));
+        oneByOne.AddDevice(reply(spec));
+    }
+    for (const QString& spec : batch) {
+        replies << reply(spec);
+        oneByOne.AddDevice(reply(spec));
+    }
+    QSignalSpy inserted(batched.RGrid->model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(batched.RGrid->model(), &QAbstractItemModel::dataChanged);
+    batched.AddDevices(replies);
+    QCOMPARE(inserted.size(), oneByOne.DeviceCount > listed.size() ? 1 : 0);
+    QCOMPARE(changed.size(), 0);
+    QCOMPARE(batched.DeviceCount, oneByOne.DeviceCount);
+    QCOMPARE(batched.RGrid->RowCount(), oneByOne.RGrid->RowCount());
+    for (int row = 0; row < oneByOne.RGrid->RowCount(); ++row) {
+        for (int col = 0; col < oneByOne.RGrid->ColumnCount(); ++col)
+            QCOMPARE(cell(batched, col, row), cell(oneByOne, col, row));
+    }
+    QCOMPARE(batched.lblcount->text(), oneByOne.lblcount->text());
+    QCOMPARE(batched.SelectedRow, oneByOne.SelectedRow);
+    QCOMPARE(batched.RGrid->CurrentRow(), oneByOne.RGrid->CurrentRow());
 }
 
 void TestDeviceList::clearKeepsLabelAndSelectedRow() {

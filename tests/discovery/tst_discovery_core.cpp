@@ -57,6 +57,7 @@ private slots:
     void shortReplyIsIgnored();
     void keyFilter_data();
     void keyFilter();
+    void inboxKeepsArrivalOrderAcrossBatches_data();
     void inboxKeepsArrivalOrderAcrossBatches();
     void inboxDropsFailedReplyAndGoesOn();
     void inboxDiscard();
@@ -230,16 +231,31 @@ void TestDiscoveryCore::keyFilter() {
     QCOMPARE(DeviceListKeyPasses(column, key), passes);
 }
 
+void TestDiscoveryCore::inboxKeepsArrivalOrderAcrossBatches_data() {
+    QTest::addColumn<bool>("batched");
+    QTest::newRow("one by one") << false;
+    QTest::newRow("batches") << true;
+}
+
 void TestDiscoveryCore::inboxKeepsArrivalOrderAcrossBatches() {
     DiscoveryInbox inbox;
-    inbox.SetBudgetMs(0);  // one reply per batch: the most interleaving
+    QFETCH(bool, batched);
+    inbox.SetBudgetMs(0);  // one handler call per drain: the most interleaving
     QStringList seen;
-    const int count = 500;
+    const int count = 2000;
+    int largest = 0;
     QEventLoop loop;
     inbox.SetHandler([&](const DiscoveryReply& r) {
         seen << r.Mac;
         if (seen.size() == count) loop.quit();
     });
+    if (batched) {
+        inbox.SetBatchHandler([&](const QVector<DiscoveryReply>& replies) {
+            largest = qMax(largest, static_cast<int>(replies.size()));
+            for (const DiscoveryReply& r : replies) seen << r.Mac;
+            if (seen.size() == count) loop.quit();
+        });
+    }
     std::thread sender([&] {
         for (int i = 0; i < count; ++i) {
             DiscoveryReply r;
@@ -252,6 +268,7 @@ void TestDiscoveryCore::inboxKeepsArrivalOrderAcrossBatches() {
     sender.join();
     QCOMPARE(seen.size(), count);
     for (int i = 0; i < count; ++i) QCOMPARE(seen.at(i), QString::number(i));
+    QVERIFY(largest <= DiscoveryInbox::MaxBatch);
 }
 
 void TestDiscoveryCore::inboxDropsFailedReplyAndGoesOn() {

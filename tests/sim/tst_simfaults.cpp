@@ -65,6 +65,9 @@ void TestSimFaults::replyFaults_data() {
     QTest::newRow("none") << QStringList{} << 3 << 0 << false;
     QTest::newRow("delay") << QStringList{"--fault", "delay=250"} << 3 << 250 << false;
     QTest::newRow("duplicate") << QStringList{"--fault", "duplicate"} << 6 << 0 << false;
+    QTest::newRow("repeat 40") << QStringList{"--fault", "repeat=40"} << 120 << 0 << false;
+    QTest::newRow("repeat wins over duplicate")
+        << QStringList{"--fault", "duplicate", "--fault", "repeat=1"} << 3 << 0 << false;
     QTest::newRow("loss 100") << QStringList{"--fault", "loss=100"} << 0 << 0 << false;
     QTest::newRow("loss 0") << QStringList{"--fault", "loss=0"} << 3 << 0 << false;
     QTest::newRow("reply to sender") << QStringList{"--reply-to", "sender"} << 3 << 0 << true;
@@ -141,6 +144,8 @@ void TestSimFaults::options_data() {
     QTest::newRow("negative delay") << QStringList{"--fault", "delay=-5"} << false;
     QTest::newRow("malformed kind unknown") << QStringList{"--fault", "malformed=long"} << false;
     QTest::newRow("duplicate with value") << QStringList{"--fault", "duplicate=2"} << false;
+    QTest::newRow("repeat 0") << QStringList{"--fault", "repeat=0"} << false;
+    QTest::newRow("repeat 1001") << QStringList{"--fault", "repeat=1001"} << false;
     QTest::newRow("fault without name") << QStringList{"--fault", "=3"} << false;
     QTest::newRow("a module's own fault") << QStringList{"--fault", "fw-refuse"} << true;
 }

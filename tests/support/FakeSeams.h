@@ -9,11 +9,18 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
+
 // Prompts that record what the operator would be shown and answer file dialogs
 // from a script.
 class FakePrompts : public Prompts {
 public:
-    void Message(QWidget*, const QString& text) override { messages << text; }
+    void Message(QWidget*, const QString& text) override {
+        messages << text;
+        // The real box is modal: whatever the operator's reading time lets
+        // through runs meanwhile.
+        if (whileMessageOpen) whileMessageOpen();
+    }
     void Error(QWidget*, const QString& text) override { errors << text; }
     QString OpenFile(QWidget*, const FileDialog& d) override {
         openDialogs << d;
@@ -29,6 +36,7 @@ public:
     QList<FileDialog> openDialogs;
     QList<FileDialog> saveDialogs;
     QQueue<QString> fileAnswers;  // empty text = the operator cancels
+    std::function<void()> whileMessageOpen;
 };
 
 // Records what would be started instead of starting it.

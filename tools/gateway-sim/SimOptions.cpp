@@ -47,6 +47,9 @@ QString CheckCommonFault(const QString& name, const QString& value) {
             return QStringLiteral("loss needs a percentage from 0 to 100");
     } else if (name == QLatin1String("duplicate")) {
         if (!value.isEmpty()) return QStringLiteral("duplicate takes no value");
+    } else if (name == QLatin1String("repeat")) {
+        if (!inRange(value, 1, 1000, v))
+            return QStringLiteral("repeat needs a count from 1 to 1000");
     } else if (name == QLatin1String("malformed")) {
         static const QStringList kinds{QStringLiteral("short"), QStringLiteral("noetx"),
                                        QStringLiteral("letter")};
@@ -154,11 +157,12 @@ struct SimCommandLine {
     QCommandLineOption seed{QStringLiteral("seed"),
                             QStringLiteral("Seed of the random faults (loss, jitter)."),
                             QStringLiteral("N")};
-    QCommandLineOption fault{QStringLiteral("fault"),
-                             QStringLiteral("Inject a fault; repeatable. Common ones: "
-                                            "delay=MS, jitter=MS, loss=PERCENT, duplicate, "
-                                            "malformed=short|noetx|letter."),
-                             QStringLiteral("NAME[=VALUE]")};
+    QCommandLineOption fault{
+        QStringLiteral("fault"),
+        QStringLiteral("Inject a fault; repeatable. Common ones: "
+                       "delay=MS, jitter=MS, loss=PERCENT, duplicate, repeat=N, "
+                       "malformed=short|noetx|letter."),
+        QStringLiteral("NAME[=VALUE]")};
 
     // Adds every option to the parser; the help shows each default.
     void addTo(QCommandLineParser& parser) {

@@ -75,7 +75,10 @@ void Simulator::applyFaults(SimReplies& replies) {
     const int delay = faults().intValue(QStringLiteral("delay"), 0);
     const int jitter = faults().intValue(QStringLiteral("jitter"), 0);
     const int loss = faults().intValue(QStringLiteral("loss"), 0);
-    const int copies = faults().has(QStringLiteral("duplicate")) ? 2 : 1;
+    const int copies = faults().has(QStringLiteral("repeat"))
+                           ? faults().intValue(QStringLiteral("repeat"), 1)
+                       : faults().has(QStringLiteral("duplicate")) ? 2
+                                                                   : 1;
 
     SimReplies sent;
     sent.reserve(replies.size() * static_cast<size_t>(copies));
