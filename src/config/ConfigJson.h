@@ -94,8 +94,9 @@ QJsonObject ConfigToJson(const DeviceConfig& config, const GatewayIdentity& iden
 // The configuration a document describes, ready for the builders (source ID 0,
 // PortCount = the number of rows). Raises VarnexError naming the key's path and
 // the problem ("network.ip: missing", "lora[0].sf: expected a string or null",
-// "ports[1].index: row 0 is given twice") for a missing or unknown key, a wrong
-// type, a list text not in its list, or row indices that are not 0 to N - 1.
+// "ports[1].index: row 0 is given twice (also by ports[0])") for a missing or
+// unknown key, a wrong type, a list text not in its list, or row indices that
+// are not 0 to N - 1.
 DeviceConfig ConfigFromJson(const QJsonObject& json);
 
 // The identity keys of a document; a key that is absent or not of its type is
