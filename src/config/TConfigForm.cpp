@@ -1,6 +1,7 @@
 #include "config/TConfigForm.h"
 
 #include "config/ConfigEdit.h"
+#include "engine/ConfigExchange.h"
 #include "link/Clock.h"
 #include "link/DeviceDatagram.h"
 #include "link/GatewayInterfaces.h"
@@ -110,11 +111,8 @@ void TConfigForm::OpenForDevice(const QString& model, const QString& mac, const 
     ProductLabel->setText(model);
     MACLabel->setText(mac);
     VersionLabel->setText(version);
-    SendConfigQuery(ConfigSection::Network);
-    services_.clock->pause(10);
-    SendConfigQuery(ConfigSection::Operation);
-    services_.clock->pause(10);
-    SendConfigQuery(ConfigSection::LoRa);
+    SendConfigQueries([this](ConfigSection section) { SendConfigQuery(section); },
+                      *services_.clock);
     ConfigTab->setCurrentIndex(0);
     ShowTabPanel(0);
 }
@@ -216,10 +214,8 @@ void TConfigForm::FlatButton1Click() {
         try {
             const QList<SectionWrite> writes =
                 BuildConfigWrite(MACLabel->text(), Marks, CurrentConfig());
-            for (const SectionWrite& write : writes) {
-                WriteSection(write);
-                services_.clock->pause(2);
-            }
+            SendSectionWrites(writes, [this](const QByteArray& d) { broadcast(d); },
+                              *services_.clock);
             SendConfigApply();
         } catch (...) {
             FlatButton1->setEnabled(true);
@@ -277,10 +273,6 @@ void TConfigForm::SendConfigQuery(ConfigSection section) {
     // The section's controls stay visible but unusable until its reply comes.
     panelOf(section)->setEnabled(false);
     broadcast(query);
-}
-
-void TConfigForm::WriteSection(const SectionWrite& write) {
-    for (const QByteArray& datagram : write.datagrams) broadcast(datagram);
 }
 
 void TConfigForm::SendConfigApply() {

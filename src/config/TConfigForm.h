@@ -44,7 +44,6 @@ public:
 
     // ---- the exchange with the gateway -------------------------------------
     void SendConfigQuery(ConfigSection section);
-    void WriteSection(const SectionWrite& write);
     void SendConfigApply();
     void FillNetworkTab(const NetworkSettings& network);
     void FillPortRow(const PortReply& reply);

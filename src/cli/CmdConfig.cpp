@@ -1,0 +1,177 @@
+// varnexctl config get | put | diff: a gateway's whole configuration against a
+// .vxc or JSON file.
+#include "cli/CliCommon.h"
+
+#include "config/ConfigDiff.h"
+#include "config/ConfigJson.h"
+#include "engine/ConfigExchange.h"
+#include "engine/GatewayLink.h"
+#include "link/Clock.h"
+#include "link/VarnexError.h"
+
+namespace {
+const QCommandLineOption kTimeout(QStringLiteral("timeout"),
+                                  QStringLiteral("How long to wait for the gateway to answer a "
+                                                 "discovery (default 3)."),
+                                  QStringLiteral("SECONDS"), QStringLiteral("3"));
+
+// A file that cannot be used is bad input: nothing is sent.
+ConfigDocument loadDocument(const QString& path) {
+    try {
+        return LoadConfigDocument(path);
+    } catch (const VarnexError& e) {
+        throw UsageError(e.text());
+    }
+}
+
+// The gateway's configuration, with its identity from the discovery reply.
+ConfigDocument readGateway(GatewayLink& link, const QString& mac, int timeoutMs) {
+    const DiscoveryReply found = FindGateway(link, mac, timeoutMs);
+    SystemClock clock;
+    Err(QStringLiteral("reading the configuration of %1\n").arg(mac));
+    const GatewayConfigRead read = ReadGatewayConfig(link, mac, clock);
+    const int rows = read.config.network.portCount;
+    if (read.portRowsAnswered < rows || read.loraRowsAnswered < rows) {
+        Err(QStringLiteral("%1 answered %2 of %3 port rows and %4 of %3 LoRa rows; the others are empty\n")
+                .arg(mac)
+                .arg(read.portRowsAnswered)
+                .arg(rows)
+                .arg(read.loraRowsAnswered));
+    }
+    ConfigDocument doc;
+    doc.config = read.config;
+    doc.identity.mac = mac;
+    doc.identity.model = found.Model;
+    doc.identity.version = found.Version;
+    doc.identity.sourceId = read.config.network.sourceId;
+    return doc;
+}
+
+void printDifferences(const QStringList& lines) {
+    for (const QString& line : lines) Out(Printable(line) + QLatin1Char('\n'));
+}
+
+int get(const QStringList& words) {
+    CommandLine cl(QStringLiteral("config get"),
+                   QStringLiteral("Reads the whole configuration of the gateway with MAC. With -o "
+                                  "FILE it writes a .vxc file (as the window's Export) when FILE "
+                                  "ends in .vxc and JSON otherwise; without -o, JSON on stdout.\n"
+                                  "Example: varnexctl config get 00-1A-2B-00-00-01 -o pump.json"));
+    cl.addPositional(QStringLiteral("MAC"), QStringLiteral("The gateway's MAC address."),
+                     QStringLiteral("MAC"));
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("Write to FILE instead of stdout."),
+                                    QStringLiteral("FILE"));
+    cl.addOption(output);
+    cl.addOption(kTimeout);
+    if (!cl.parse(words, 1, 1)) return Exit::Ok;
+    const QString mac = MacArgument(cl.positional().first());
+    const int timeoutMs = TimeoutArgument(cl.parser().value(kTimeout));
+
+    auto link = OpenLink(cl.interfaceName());
+    const ConfigDocument doc = readGateway(*link, mac, timeoutMs);
+    if (cl.parser().isSet(output)) {
+        const QString path = cl.parser().value(output);
+        SaveConfigDocument(path, doc.config, doc.identity);
+        Err(QStringLiteral("wrote %1\n").arg(path));
+    } else {
+        Out(QString::fromUtf8(ConfigJsonBytes(doc.config, doc.identity)));
+    }
+    return Exit::Ok;
+}
+
+int put(const QStringList& words) {
+    CommandLine cl(QStringLiteral("config put"),
+                   QStringLiteral("Writes a .vxc or JSON file to the gateway with MAC: every "
+                                  "section, then apply, as the configuration dialog does. Nothing "
+                                  "is sent when any value cannot be written. The configuration is "
+                                  "then read back; any difference fails.\n"
+                                  "Example: varnexctl config put 00-1A-2B-00-00-01 pump.json"));
+    cl.addPositional(QStringLiteral("MAC"), QStringLiteral("The gateway's MAC address."),
+                     QStringLiteral("MAC"));
+    cl.addPositional(QStringLiteral("FILE"), QStringLiteral("A .vxc or JSON file."),
+                     QStringLiteral("FILE"));
+    cl.addOption(kTimeout);
+    if (!cl.parse(words, 2, 2)) return Exit::Ok;
+    const QString mac = MacArgument(cl.positional().at(0));
+    const int timeoutMs = TimeoutArgument(cl.parser().value(kTimeout));
+    const ConfigDocument file = loadDocument(cl.positional().at(1));
+
+    // Built whole before the first datagram: a value that cannot be written
+    // stops here with nothing sent. The file's own MAC is not used.
+    QList<SectionWrite> writes;
+    try {
+        ChangeMarks all;
+        all.network = all.operation = all.lora = true;
+        writes = BuildConfigWrite(mac, all, file.config);
+    } catch (const VarnexError& e) {
+        throw UsageError(e.text());
+    }
+
+    auto link = OpenLink(cl.interfaceName());
+    FindGateway(*link, mac, timeoutMs);
+    SystemClock clock;
+    Err(QStringLiteral("writing the configuration of %1\n").arg(mac));
+    if (!WriteGatewayConfig(*link, mac, writes, clock)) {
+        throw VarnexError(QStringLiteral("%1 did not confirm the new configuration").arg(mac));
+    }
+    const ConfigDocument now = readGateway(*link, mac, timeoutMs);
+    const QStringList notHeld = RowsOnlyInFile(now.config, file.config);
+    if (!notHeld.isEmpty()) {
+        Err(QStringLiteral("%1 holds fewer rows than the file; it did not keep %2\n")
+                .arg(mac, notHeld.join(QStringLiteral(", "))));
+    }
+    const QStringList differences = ConfigDifferences(now.config, file.config, DiffRows::GatewayRowsOnly);
+    if (!differences.isEmpty()) {
+        Err(QStringLiteral("%1 reports values other than the file's:\n").arg(mac));
+        printDifferences(differences);
+        return Exit::Failed;
+    }
+    Err(QStringLiteral("%1 holds the file's configuration\n").arg(mac));
+    return Exit::Ok;
+}
+
+int diff(const QStringList& words) {
+    CommandLine cl(QStringLiteral("config diff"),
+                   QStringLiteral("Reads the gateway with MAC and prints each field that differs "
+                                  "from FILE, as \"section.field: gateway-value -> file-value\". "
+                                  "Exit status: 0 when they match, 1 when they differ.\n"
+                                  "Example: varnexctl config diff 00-1A-2B-00-00-01 pump.json"));
+    cl.addPositional(QStringLiteral("MAC"), QStringLiteral("The gateway's MAC address."),
+                     QStringLiteral("MAC"));
+    cl.addPositional(QStringLiteral("FILE"), QStringLiteral("A .vxc or JSON file."),
+                     QStringLiteral("FILE"));
+    cl.addOption(kTimeout);
+    if (!cl.parse(words, 2, 2)) return Exit::Ok;
+    const QString mac = MacArgument(cl.positional().at(0));
+    const int timeoutMs = TimeoutArgument(cl.parser().value(kTimeout));
+    const ConfigDocument file = loadDocument(cl.positional().at(1));
+
+    auto link = OpenLink(cl.interfaceName());
+    const ConfigDocument gateway = readGateway(*link, mac, timeoutMs);
+    const QStringList differences = ConfigDifferences(gateway.config, file.config, DiffRows::All);
+    printDifferences(differences);
+    Err(differences.isEmpty() ? QStringLiteral("%1 matches the file\n").arg(mac)
+                              : QStringLiteral("%1 differs from the file in %2 field(s)\n")
+                                    .arg(mac)
+                                    .arg(differences.size()));
+    return differences.isEmpty() ? Exit::Ok : Exit::Failed;
+}
+}  // namespace
+
+int RunConfig(const QStringList& words) {
+    const QString sub = words.value(0);
+    if (sub == QLatin1String("get")) return get(words.mid(1));
+    if (sub == QLatin1String("put")) return put(words.mid(1));
+    if (sub == QLatin1String("diff")) return diff(words.mid(1));
+    if (sub == QLatin1String("--help") || sub == QLatin1String("-h")) {
+        Out(QStringLiteral("Usage: varnexctl config get|put|diff ...\n"
+                           "  get MAC [-o FILE]   read a gateway's whole configuration\n"
+                           "  put MAC FILE        write a .vxc or JSON file to a gateway\n"
+                           "  diff MAC FILE       compare a gateway with a file\n"
+                           "Each takes --help.\n"));
+        return Exit::Ok;
+    }
+    throw UsageError(sub.isEmpty() ? QStringLiteral("config: say get, put or diff")
+                                   : QStringLiteral("config: unknown command \"%1\"").arg(sub));
+}

@@ -1,0 +1,82 @@
+// varnexctl discover: every gateway that answers a Search, as text or JSON.
+#include "cli/CliCommon.h"
+
+#include "engine/GatewayLink.h"
+#include "link/NetInterfaces.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace {
+QJsonObject gatewayJson(const DiscoveryReply& r) {
+    return QJsonObject{{QStringLiteral("mac"), r.Mac},
+                       {QStringLiteral("model"), r.Model},
+                       {QStringLiteral("version"), r.Version},
+                       {QStringLiteral("name"), r.DeviceName},
+                       {QStringLiteral("ip"), r.IpAddress},
+                       {QStringLiteral("mask"), r.SubnetMask},
+                       {QStringLiteral("gateway"), r.Gateway},
+                       {QStringLiteral("view_ip"), r.ViewIp},
+                       {QStringLiteral("interface"), InterfaceNameOf(r.InterfaceIndex)}};
+}
+
+// Columns padded to their widest cell; the last one is not padded.
+QString table(const QList<QStringList>& rows) {
+    QList<int> widths;
+    for (const QStringList& row : rows) {
+        for (int c = 0; c < row.size(); ++c) {
+            if (widths.size() <= c) widths.append(0);
+            widths[c] = qMax(widths[c], static_cast<int>(row[c].size()));
+        }
+    }
+    QString out;
+    for (const QStringList& row : rows) {
+        for (int c = 0; c < row.size(); ++c) {
+            out += c + 1 < row.size() ? row[c].leftJustified(widths[c] + 2) : row[c];
+        }
+        out += QLatin1Char('\n');
+    }
+    return out;
+}
+}  // namespace
+
+int RunDiscover(const QStringList& words) {
+    CommandLine cl(QStringLiteral("discover"),
+                   QStringLiteral("Lists every gateway that answers a Search on every interface, one "
+                                  "per line, or as a JSON array with --json.\n"
+                                  "Exit status: 0 when at least one gateway answered, 1 when none did.\n"
+                                  "Example: varnexctl discover --timeout 1 --json"));
+    const QCommandLineOption timeout(QStringLiteral("timeout"),
+                                     QStringLiteral("How long to listen for replies (default 3)."),
+                                     QStringLiteral("SECONDS"), QStringLiteral("3"));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print a JSON array."));
+    cl.addOption(timeout);
+    cl.addOption(json);
+    if (!cl.parse(words, 0, 0)) return Exit::Ok;
+    const int timeoutMs = TimeoutArgument(cl.parser().value(timeout));
+
+    auto link = OpenLink(cl.interfaceName());
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const QList<DiscoveryReply> found = link->Discover(timeoutMs);
+    if (cl.parser().isSet(json)) {
+        QJsonArray all;
+        for (const DiscoveryReply& r : found) all.append(gatewayJson(r));
+        OutJson(QJsonDocument(all));
+    } else if (!found.isEmpty()) {
+        QList<QStringList> rows{{"MODEL", "MAC", "VERSION", "NAME", "IP", "MASK", "GATEWAY",
+                                 "VIEW IP", "INTERFACE"}};
+        for (const DiscoveryReply& r : found) {
+            QStringList row{r.Model, r.Mac, r.Version, r.DeviceName, r.IpAddress, r.SubnetMask,
+                            r.Gateway, r.ViewIp, InterfaceNameOf(r.InterfaceIndex)};
+            for (QString& cell : row) cell = Printable(cell);
+            rows.append(row);
+        }
+        Out(table(rows));
+    }
+    Err(QStringLiteral("%1 gateway(s) answered in %2 s\n")
+            .arg(found.size())
+            .arg(elapsed.elapsed() / 1000.0, 0, 'f', 1));
+    return found.isEmpty() ? Exit::Failed : Exit::Ok;
+}

@@ -1,0 +1,99 @@
+// varnexctl: the gateways' discovery, settings, configuration and firmware from
+// the command line, on the same engine as the window.
+#include "cli/CliCommon.h"
+
+#include "link/VarnexError.h"
+
+#include <QCoreApplication>
+
+namespace {
+const char* const kHelp =
+    "Usage: varnexctl [--interface NAME] COMMAND [OPTIONS] [ARGUMENTS]\n"
+    "Finds and configures Varnex gateways on the local network (UDP port 2058).\n"
+    "\n"
+    "Commands:\n"
+    "  discover [--timeout SECONDS] [--json]\n"
+    "      List the gateways that answer on every network interface.\n"
+    "      varnexctl discover --json\n"
+    "  set MAC [--ip A] [--mask A] [--gateway A] [--view-ip A] [--name TEXT] [--no-verify]\n"
+    "      Change a gateway's IP settings and name, then check them.\n"
+    "      varnexctl set 00-1A-2B-00-00-01 --ip 192.168.1.20 --name \"Pump house\"\n"
+    "  config get MAC [-o FILE]\n"
+    "      Read a gateway's whole configuration as JSON, or as a .vxc file.\n"
+    "      varnexctl config get 00-1A-2B-00-00-01 -o pump.json\n"
+    "  config put MAC FILE\n"
+    "      Write a .vxc or JSON file to a gateway, then read it back.\n"
+    "      varnexctl config put 00-1A-2B-00-00-01 pump.json\n"
+    "  config diff MAC FILE\n"
+    "      Print each field in which a gateway differs from a file.\n"
+    "      varnexctl config diff 00-1A-2B-00-00-01 pump.json\n"
+    "  firmware IMAGE MAC [MAC...]\n"
+    "      Upgrade each gateway in turn.\n"
+    "      varnexctl firmware vx-2.1.0.bin 00-1A-2B-00-00-01 00-1A-2B-00-00-02\n"
+    "\n"
+    "Options for every command:\n"
+    "  --interface NAME  Use only this network interface (default: every interface that is up).\n"
+    "  -h, --help        Help for the program, or for a command after its name.\n"
+    "  --version         The version.\n"
+    "\n"
+    "Data goes to stdout, messages and progress to stderr.\n"
+    "Exit status: 0 success, 1 the operation failed (no reply, refused, mismatch),\n"
+    "2 wrong usage or bad input (nothing was sent).\n";
+
+int dispatch(QStringList words) {
+    // --interface may also come before the command; it is passed on to it.
+    QStringList global;
+    while (!words.isEmpty() && words.first().startsWith(QLatin1Char('-'))) {
+        const QString w = words.takeFirst();
+        if (w == QLatin1String("--help") || w == QLatin1String("-h")) {
+            Out(QString::fromLatin1(kHelp));
+            return Exit::Ok;
+        }
+        if (w == QLatin1String("--version") || w == QLatin1String("-v")) {
+            Out(QStringLiteral("varnexctl " VARNEX_VERSION "\n"));
+            return Exit::Ok;
+        }
+        if (w == QLatin1String("--interface") && !words.isEmpty()) {
+            global << w << words.takeFirst();
+        } else if (w.startsWith(QLatin1String("--interface="))) {
+            global << w;
+        } else {
+            throw UsageError(QStringLiteral("unknown option \"%1\"").arg(w));
+        }
+    }
+    if (words.isEmpty()) throw UsageError(QStringLiteral("no command given"));
+    const QString command = words.takeFirst();
+    if (command == QLatin1String("config") && !words.isEmpty()) {
+        const QString sub = words.takeFirst();
+        return RunConfig(QStringList{sub} + global + words);
+    }
+    words = global + words;
+    if (command == QLatin1String("discover")) return RunDiscover(words);
+    if (command == QLatin1String("set")) return RunSet(words);
+    if (command == QLatin1String("config")) return RunConfig(words);
+    if (command == QLatin1String("firmware")) return RunFirmware(words);
+    if (command == QLatin1String("help")) {
+        Out(QString::fromLatin1(kHelp));
+        return Exit::Ok;
+    }
+    throw UsageError(QStringLiteral("unknown command \"%1\"").arg(command));
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("varnexctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VARNEX_VERSION));
+    try {
+        return dispatch(QCoreApplication::arguments().mid(1));
+    } catch (const UsageError& e) {
+        Err(QStringLiteral("varnexctl: %1\nTry 'varnexctl --help'.\n").arg(e.text()));
+        return Exit::Usage;
+    } catch (const VarnexError& e) {
+        Err(QStringLiteral("varnexctl: %1\n").arg(QString(e.text()).replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
+        return Exit::Failed;
+    } catch (const std::exception& e) {
+        Err(QStringLiteral("varnexctl: %1\n").arg(QString::fromLocal8Bit(e.what())));
+        return Exit::Failed;
+    }
+}
