@@ -5,4 +5,6 @@
 #include <QString>
 
 // The application title: the task-bar text and the caption of every message box.
-inline QString AppTitle() { return QStringLiteral("VarnexConfig v" VARNEX_VERSION); }
+inline QString AppTitle() {
+    return QStringLiteral("VarnexConfig v" VARNEX_VERSION);
+}

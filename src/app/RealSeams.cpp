@@ -4,8 +4,8 @@
 
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
@@ -39,8 +39,8 @@ QString QtPrompts::runFileDialog(QWidget* parent, const FileDialog& d, bool save
     // The folder chosen last, for as long as the program runs (it keeps no
     // settings between runs); the home folder before that, or when the last
     // one has gone since.
-    const QString folder = !lastFolder_.isEmpty() && QDir(lastFolder_).exists() ? lastFolder_
-                                                                                : QDir::homePath();
+    const QString folder =
+        !lastFolder_.isEmpty() && QDir(lastFolder_).exists() ? lastFolder_ : QDir::homePath();
     QFileDialog dialog(parent, d.title, folder, d.filter);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -64,7 +64,9 @@ bool DesktopPlatform::StartProcess(const QString& program, const QStringList& ar
     return QProcess::startDetached(program, arguments);
 }
 
-bool DesktopPlatform::OpenUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+bool DesktopPlatform::OpenUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
 
 QString DesktopPlatform::FindProgram(const QString& name) {
     return QStandardPaths::findExecutable(name);

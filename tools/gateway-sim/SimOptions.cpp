@@ -65,7 +65,9 @@ QString SimOptions::nameFor(int index) const {
 namespace {
 // The command line's own readers: each gives false for a text it refuses.
 
-bool readIPv4(const QString& text, quint32& hostOrder) { return ParseDottedIPv4(text, hostOrder); }
+bool readIPv4(const QString& text, quint32& hostOrder) {
+    return ParseDottedIPv4(text, hostOrder);
+}
 
 bool readMac(const QString& text, quint64& value) {
     static const QRegularExpression mac(QStringLiteral("^[0-9A-Fa-f]{2}([-:][0-9A-Fa-f]{2}){5}$"));
