@@ -2,7 +2,13 @@
 # shellcheck shell=bash
 
 VARNEX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-VARNEX_PACKAGES=(g++ cmake ninja-build qt6-base-dev iproute2 net-tools)
+# help2man writes the man pages and rsvg-convert (librsvg2-bin) the icon's PNGs at build time.
+VARNEX_PACKAGES=(g++ cmake ninja-build qt6-base-dev iproute2 net-tools help2man librsvg2-bin)
+# What scripts/package needs besides: dpkg-shlibdeps (dpkg-dev), and file, with which
+# CPack picks the programs to hand it.
+VARNEX_PACKAGE_TOOLS=(dpkg-dev file)
+# What scripts/check-package needs besides.
+VARNEX_PACKAGE_CHECKS=(desktop-file-utils appstream lintian)
 
 # Installs the Debian packages that are missing (as root), or names them and stops.
 varnex_ensure_packages() {

@@ -1,5 +1,6 @@
 #include "app/Detector.h"
 
+#include "app/AppIcon.h"
 #include "app/AppTitle.h"
 #include "app/ErrorDisplay.h"
 #include "app/TFormDetect.h"
@@ -22,6 +23,9 @@ int Detector(VarnexApplication& app, const Services& services) {
     app.SetPrompts(services.prompts);
     QApplication::setApplicationName(AppTitle());
     QApplication::setApplicationDisplayName(QString());
+    QApplication::setWindowIcon(AppIcon());
+    // Ties the window to the menu entry (varnexconfig.desktop) on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("varnexconfig"));
 
     TFormDetect formDetect(services);
     TConfigForm configForm(services, &formDetect);

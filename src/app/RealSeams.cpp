@@ -3,7 +3,9 @@
 #include "app/AppTitle.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
@@ -33,17 +35,22 @@ void QtPrompts::Error(QWidget* parent, const QString& text) {
     showBox(parent, QMessageBox::Critical, text);
 }
 
-namespace {
-QString runFileDialog(QWidget* parent, const Prompts::FileDialog& d, bool save) {
-    QFileDialog dialog(parent, d.title, QString(), d.filter);
+QString QtPrompts::runFileDialog(QWidget* parent, const FileDialog& d, bool save) {
+    // The folder chosen last, for as long as the program runs (it keeps no
+    // settings between runs); the home folder before that, or when the last
+    // one has gone since.
+    const QString folder =
+        !lastFolder_.isEmpty() && QDir(lastFolder_).exists() ? lastFolder_ : QDir::homePath();
+    QFileDialog dialog(parent, d.title, folder, d.filter);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(d.defaultSuffix);
     dialog.selectFile(d.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    return dialog.selectedFiles().first();
+    const QString path = dialog.selectedFiles().first();
+    lastFolder_ = QFileInfo(path).absolutePath();
+    return path;
 }
-}  // namespace
 
 QString QtPrompts::OpenFile(QWidget* parent, const FileDialog& d) {
     return runFileDialog(parent, d, false);
@@ -57,7 +64,9 @@ bool DesktopPlatform::StartProcess(const QString& program, const QStringList& ar
     return QProcess::startDetached(program, arguments);
 }
 
-bool DesktopPlatform::OpenUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+bool DesktopPlatform::OpenUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}
 
 QString DesktopPlatform::FindProgram(const QString& name) {
     return QStandardPaths::findExecutable(name);

@@ -8,6 +8,10 @@ public:
     void Error(QWidget* parent, const QString& text) override;
     QString OpenFile(QWidget* parent, const FileDialog& dialog) override;
     QString SaveFile(QWidget* parent, const FileDialog& dialog) override;
+
+private:
+    QString runFileDialog(QWidget* parent, const FileDialog& dialog, bool save);
+    QString lastFolder_;
 };
 
 class DesktopPlatform : public Platform {

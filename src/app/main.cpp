@@ -1,8 +1,10 @@
+#include "app/CommandLine.h"
 #include "app/Detector.h"
 #include "app/RealSeams.h"
 #include "link/Clock.h"
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> code = AnswerHelpOrVersion(argc, argv)) return *code;
     VarnexApplication app(argc, argv);
     QtPrompts prompts;
     DesktopPlatform platform;

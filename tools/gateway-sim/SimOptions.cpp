@@ -3,8 +3,10 @@
 #include "link/Codecs.h"
 
 #include "SimAddress.h"
+#include "VarnexVersion.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 int SimFaults::intValue(const QString& name, int fallback) const {
@@ -66,7 +68,9 @@ QString SimOptions::nameFor(int index) const {
 namespace {
 // The command line's own readers: each gives false for a text it refuses.
 
-bool readIPv4(const QString& text, quint32& hostOrder) { return ParseDottedIPv4(text, hostOrder); }
+bool readIPv4(const QString& text, quint32& hostOrder) {
+    return ParseDottedIPv4(text, hostOrder);
+}
 
 bool readMac(const QString& text, quint64& value) {
     static const QRegularExpression mac(QStringLiteral("^[0-9A-Fa-f]{2}([-:][0-9A-Fa-f]{2}){5}$"));
@@ -127,7 +131,8 @@ struct SimCommandLine {
                              QStringLiteral("LIST"), QStringLiteral("VX-G200,VX-G400,VX-G100")};
     QCommandLineOption version{QStringLiteral("version"),
                                QStringLiteral("Firmware versions, comma list cycled (8 bytes "
-                                              "each at most)."),
+                                              "each at most). Alone, with no value: print the "
+                                              "simulator's own version."),
                                QStringLiteral("LIST"), QStringLiteral("1.0.3,1.2.0,2.1.7")};
     QCommandLineOption name{QStringLiteral("name"),
                             QStringLiteral("Device names, comma list cycled; %n is the "
@@ -181,6 +186,16 @@ struct SimCommandLine {
 }  // namespace
 
 SimOptionsParse ParseSimOptions(const QStringList& arguments) {
+    // --version takes the gateways' firmware versions; alone it asks, as with any
+    // program, for the simulator's own version (a missing value was an error before).
+    if (arguments.size() == 2 && arguments.at(1) == QLatin1String("--version")) {
+        const QString program = QFileInfo(arguments.first()).fileName();
+        SimOptionsParse outcome;
+        outcome.message = QStringLiteral("%1 %2\n").arg(
+            program.isEmpty() ? QStringLiteral("gateway-sim") : program,
+            QStringLiteral(VARNEX_VERSION));
+        return outcome;
+    }
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Plays one or many Varnex gateways on UDP: answers discovery, takes IP "
