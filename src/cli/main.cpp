@@ -2,6 +2,7 @@
 // the command line, on the same engine as the window.
 #include "cli/CliCommon.h"
 
+#include "VarnexVersion.h"
 #include "link/VarnexError.h"
 
 #include <QCoreApplication>
