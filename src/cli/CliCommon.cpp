@@ -55,12 +55,15 @@ void Err(const QString& text) {
     std::fflush(stderr);
 }
 
-void OutJson(const QJsonDocument& document) { Out(QString::fromUtf8(document.toJson(QJsonDocument::Indented))); }
+void OutJson(const QJsonDocument& document) {
+    Out(QString::fromUtf8(document.toJson(QJsonDocument::Indented)));
+}
 
 QString MacArgument(const QString& text) {
     const QString mac = NormalizedMac(text);
     if (mac.isEmpty()) {
-        throw UsageError(QStringLiteral("\"%1\" is not a MAC address (like 00-1A-2B-00-00-01)").arg(text));
+        throw UsageError(
+            QStringLiteral("\"%1\" is not a MAC address (like 00-1A-2B-00-00-01)").arg(text));
     }
     return mac;
 }
@@ -69,7 +72,9 @@ int TimeoutArgument(const QString& text) {
     bool ok = false;
     const double seconds = text.toDouble(&ok);
     if (!ok || seconds < 0.1 || seconds > 3600) {
-        throw UsageError(QStringLiteral("--timeout: \"%1\" is not a number of seconds from 0.1 to 3600").arg(text));
+        throw UsageError(
+            QStringLiteral("--timeout: \"%1\" is not a number of seconds from 0.1 to 3600")
+                .arg(text));
     }
     return static_cast<int>(seconds * 1000);
 }
@@ -110,7 +115,8 @@ QList<DiscoveryReply> FindGateways(GatewayLink& link, const QStringList& macs, i
 DiscoveryReply FindGateway(GatewayLink& link, const QString& mac, int timeoutMs) {
     QStringList missing;
     const QList<DiscoveryReply> found = FindGateways(link, {mac}, timeoutMs, missing);
-    if (found.isEmpty()) throw VarnexError(QStringLiteral("no gateway with MAC %1 answered").arg(mac));
+    if (found.isEmpty())
+        throw VarnexError(QStringLiteral("no gateway with MAC %1 answered").arg(mac));
     return found.first();
 }
 

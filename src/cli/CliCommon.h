@@ -23,7 +23,8 @@ constexpr int Usage = 2;
 // Wrong usage or bad input: the command stops with exit code 2.
 class UsageError : public std::runtime_error {
 public:
-    explicit UsageError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
+    explicit UsageError(const QString& text)
+        : std::runtime_error(text.toStdString()), text_(text) {}
     const QString& text() const { return text_; }
 
 private:

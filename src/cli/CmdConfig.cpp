@@ -32,7 +32,8 @@ ConfigDocument readGateway(GatewayLink& link, const QString& mac, int timeoutMs)
     const GatewayConfigRead read = ReadGatewayConfig(link, mac, clock);
     const int rows = read.config.network.portCount;
     if (read.portRowsAnswered < rows || read.loraRowsAnswered < rows) {
-        Err(QStringLiteral("%1 answered %2 of %3 port rows and %4 of %3 LoRa rows; the others are empty\n")
+        Err(QStringLiteral(
+                "%1 answered %2 of %3 port rows and %4 of %3 LoRa rows; the others are empty\n")
                 .arg(mac)
                 .arg(read.portRowsAnswered)
                 .arg(rows)
@@ -121,7 +122,8 @@ int put(const QStringList& words) {
         Err(QStringLiteral("%1 holds fewer rows than the file; it did not keep %2\n")
                 .arg(mac, notHeld.join(QStringLiteral(", "))));
     }
-    const QStringList differences = ConfigDifferences(now.config, file.config, DiffRows::GatewayRowsOnly);
+    const QStringList differences =
+        ConfigDifferences(now.config, file.config, DiffRows::GatewayRowsOnly);
     if (!differences.isEmpty()) {
         Err(QStringLiteral("%1 reports values other than the file's:\n").arg(mac));
         printDifferences(differences);
@@ -165,7 +167,8 @@ int RunConfig(const QStringList& words) {
     if (sub == QLatin1String("put")) return put(words.mid(1));
     if (sub == QLatin1String("diff")) return diff(words.mid(1));
     if (sub == QLatin1String("--help") || sub == QLatin1String("-h")) {
-        Out(QStringLiteral("Usage: varnexctl config get|put|diff ...\n"
+        Out(
+            QStringLiteral("Usage: varnexctl config get|put|diff ...\n"
                            "  get MAC [-o FILE]   read a gateway's whole configuration\n"
                            "  put MAC FILE        write a .vxc or JSON file to a gateway\n"
                            "  diff MAC FILE       compare a gateway with a file\n"

@@ -42,11 +42,12 @@ QString table(const QList<QStringList>& rows) {
 }  // namespace
 
 int RunDiscover(const QStringList& words) {
-    CommandLine cl(QStringLiteral("discover"),
-                   QStringLiteral("Lists every gateway that answers a Search on every interface, one "
-                                  "per line, or as a JSON array with --json.\n"
-                                  "Exit status: 0 when at least one gateway answered, 1 when none did.\n"
-                                  "Example: varnexctl discover --timeout 1 --json"));
+    CommandLine cl(
+        QStringLiteral("discover"),
+        QStringLiteral("Lists every gateway that answers a Search on every interface, one "
+                       "per line, or as a JSON array with --json.\n"
+                       "Exit status: 0 when at least one gateway answered, 1 when none did.\n"
+                       "Example: varnexctl discover --timeout 1 --json"));
     const QCommandLineOption timeout(QStringLiteral("timeout"),
                                      QStringLiteral("How long to listen for replies (default 3)."),
                                      QStringLiteral("SECONDS"), QStringLiteral("3"));
@@ -65,11 +66,12 @@ int RunDiscover(const QStringList& words) {
         for (const DiscoveryReply& r : found) all.append(gatewayJson(r));
         OutJson(QJsonDocument(all));
     } else if (!found.isEmpty()) {
-        QList<QStringList> rows{{"MODEL", "MAC", "VERSION", "NAME", "IP", "MASK", "GATEWAY",
-                                 "VIEW IP", "INTERFACE"}};
+        QList<QStringList> rows{
+            {"MODEL", "MAC", "VERSION", "NAME", "IP", "MASK", "GATEWAY", "VIEW IP", "INTERFACE"}};
         for (const DiscoveryReply& r : found) {
-            QStringList row{r.Model, r.Mac, r.Version, r.DeviceName, r.IpAddress, r.SubnetMask,
-                            r.Gateway, r.ViewIp, InterfaceNameOf(r.InterfaceIndex)};
+            QStringList row{r.Model,      r.Mac,       r.Version,
+                            r.DeviceName, r.IpAddress, r.SubnetMask,
+                            r.Gateway,    r.ViewIp,    InterfaceNameOf(r.InterfaceIndex)};
             for (QString& cell : row) cell = Printable(cell);
             rows.append(row);
         }

@@ -12,15 +12,16 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
-#include <cstdio>
 #include <unistd.h>
+#include <cstdio>
 
 namespace {
 // Progress on stderr: a bar redrawn in place on a terminal, otherwise a plain
 // line at every tenth.
 class Progress : public FirmwareObserver {
 public:
-    Progress(const QString& mac, qint64 size) : mac_(mac), size_(size), tty_(::isatty(STDERR_FILENO)) {
+    Progress(const QString& mac, qint64 size)
+        : mac_(mac), size_(size), tty_(::isatty(STDERR_FILENO)) {
         elapsed_.start();
     }
     void ChunkAcknowledged(qint64 bytes) override {
@@ -31,12 +32,16 @@ public:
             lastDraw_.start();
             const int filled = percent * 30 / 100;
             Err(QStringLiteral("\r%1 [%2%3] %4 %  %5 KiB/s ")
-                    .arg(mac_, QString(filled, QLatin1Char('#')), QString(30 - filled, QLatin1Char('.')))
+                    .arg(mac_, QString(filled, QLatin1Char('#')),
+                         QString(30 - filled, QLatin1Char('.')))
                     .arg(percent, 3)
                     .arg(rate, 0, 'f', 0));
         } else if (percent / 10 > lastTenth_) {
             lastTenth_ = percent / 10;
-            Err(QStringLiteral("%1: %2 % (%3 KiB/s)\n").arg(mac_).arg(percent).arg(rate, 0, 'f', 0));
+            Err(QStringLiteral("%1: %2 % (%3 KiB/s)\n")
+                    .arg(mac_)
+                    .arg(percent)
+                    .arg(rate, 0, 'f', 0));
         }
     }
     void CompletionWaitStarted() override {
@@ -58,16 +63,19 @@ private:
 // One gateway's upgrade; the failure's reason, or an empty text on success.
 QString upgrade(GatewayLink& link, const QString& imagePath, const QString& mac, double& seconds) {
     QFile image(imagePath);
-    if (!image.open(QIODevice::ReadOnly)) return QStringLiteral("cannot open %1: %2").arg(imagePath, image.errorString());
+    if (!image.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot open %1: %2").arg(imagePath, image.errorString());
     Progress progress(mac, image.size());
     SystemClock clock;
-    FirmwareUpgrade run(FirmwareMacPrefix(mac), image, link.Endpoint(), link.AckSlot(), clock, progress);
+    FirmwareUpgrade run(FirmwareMacPrefix(mac), image, link.Endpoint(), link.AckSlot(), clock,
+                        progress);
     run.SetInterface(link.InterfaceOf(mac));
     try {
         const FirmwareOutcome outcome = run.Run();
         seconds = progress.Seconds();
         if (outcome == FirmwareOutcome::Succeeded) return QString();
-        return run.Failure().isEmpty() ? QStringLiteral("the gateway reported a failure") : run.Failure();
+        return run.Failure().isEmpty() ? QStringLiteral("the gateway reported a failure")
+                                       : run.Failure();
     } catch (const VarnexError& e) {
         return e.text();
     }
@@ -75,12 +83,13 @@ QString upgrade(GatewayLink& link, const QString& imagePath, const QString& mac,
 }  // namespace
 
 int RunFirmware(const QStringList& words) {
-    CommandLine cl(QStringLiteral("firmware"),
-                   QStringLiteral("Upgrades each gateway in turn with IMAGE, and prints one result "
-                                  "line per gateway. A failure does not stop the next gateway.\n"
-                                  "Exit status: 0 when every upgrade succeeded, 1 when any failed.\n"
-                                  "Example: varnexctl firmware vx-2.1.0.bin 00-1A-2B-00-00-01 "
-                                  "00-1A-2B-00-00-02"));
+    CommandLine cl(
+        QStringLiteral("firmware"),
+        QStringLiteral("Upgrades each gateway in turn with IMAGE, and prints one result "
+                       "line per gateway. A failure does not stop the next gateway.\n"
+                       "Exit status: 0 when every upgrade succeeded, 1 when any failed.\n"
+                       "Example: varnexctl firmware vx-2.1.0.bin 00-1A-2B-00-00-01 "
+                       "00-1A-2B-00-00-02"));
     cl.addPositional(QStringLiteral("IMAGE"), QStringLiteral("The firmware image file."),
                      QStringLiteral("IMAGE"));
     cl.addPositional(QStringLiteral("MAC"), QStringLiteral("The gateways' MAC addresses."),
@@ -89,7 +98,8 @@ int RunFirmware(const QStringList& words) {
                                      QStringLiteral("How long to wait for the gateways to answer a "
                                                     "discovery (default 3)."),
                                      QStringLiteral("SECONDS"), QStringLiteral("3"));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print the results as JSON."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print the results as JSON."));
     cl.addOption(timeout);
     cl.addOption(json);
     if (!cl.parse(words, 2, -1)) return Exit::Ok;
@@ -100,7 +110,8 @@ int RunFirmware(const QStringList& words) {
     {
         QFile image(imagePath);
         if (!image.open(QIODevice::ReadOnly)) {
-            throw UsageError(QStringLiteral("cannot open the image %1: %2").arg(imagePath, image.errorString()));
+            throw UsageError(
+                QStringLiteral("cannot open the image %1: %2").arg(imagePath, image.errorString()));
         }
     }
 
@@ -119,8 +130,9 @@ int RunFirmware(const QStringList& words) {
                                    {QStringLiteral("ok"), failure.isEmpty()},
                                    {QStringLiteral("error"), failure}});
         if (!cl.parser().isSet(json)) {
-            Out(failure.isEmpty() ? QStringLiteral("%1: upgraded in %2 s\n").arg(mac).arg(seconds, 0, 'f', 1)
-                                  : QStringLiteral("%1: FAILED: %2\n").arg(mac, failure));
+            Out(failure.isEmpty()
+                    ? QStringLiteral("%1: upgraded in %2 s\n").arg(mac).arg(seconds, 0, 'f', 1)
+                    : QStringLiteral("%1: FAILED: %2\n").arg(mac, failure));
         }
     }
     if (cl.parser().isSet(json)) OutJson(QJsonDocument(results));

@@ -43,27 +43,29 @@ QString asReported(const Field& f, const QString& value) {
 }  // namespace
 
 int RunSet(const QStringList& words) {
-    CommandLine cl(QStringLiteral("set"),
-                   QStringLiteral("Sets the IP settings and name of the gateway with MAC. Fields not "
-                                  "given keep the values the gateway reports. A new discovery then "
-                                  "checks that the gateway reports the new values.\n"
-                                  "Example: varnexctl set 00-1A-2B-00-00-01 --ip 192.168.1.20 "
-                                  "--name \"Pump house\""));
+    CommandLine cl(
+        QStringLiteral("set"),
+        QStringLiteral("Sets the IP settings and name of the gateway with MAC. Fields not "
+                       "given keep the values the gateway reports. A new discovery then "
+                       "checks that the gateway reports the new values.\n"
+                       "Example: varnexctl set 00-1A-2B-00-00-01 --ip 192.168.1.20 "
+                       "--name \"Pump house\""));
     cl.addPositional(QStringLiteral("MAC"), QStringLiteral("The gateway's MAC address."),
                      QStringLiteral("MAC"));
     QList<QCommandLineOption> options;
     for (const Field& f : kFields) {
-        options.append(QCommandLineOption(QString::fromLatin1(f.option),
-                                          QString::fromLatin1(f.description),
-                                          f.address ? QStringLiteral("A") : QStringLiteral("TEXT")));
+        options.append(
+            QCommandLineOption(QString::fromLatin1(f.option), QString::fromLatin1(f.description),
+                               f.address ? QStringLiteral("A") : QStringLiteral("TEXT")));
         cl.addOption(options.last());
     }
     const QCommandLineOption noVerify(QStringLiteral("no-verify"),
                                       QStringLiteral("Do not check the new values afterwards."));
-    const QCommandLineOption timeout(QStringLiteral("timeout"),
-                                     QStringLiteral("How long to wait for the gateway (default 3)."),
-                                     QStringLiteral("SECONDS"), QStringLiteral("3"));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print the result as JSON."));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"), QStringLiteral("How long to wait for the gateway (default 3)."),
+        QStringLiteral("SECONDS"), QStringLiteral("3"));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print the result as JSON."));
     cl.addOption(noVerify);
     cl.addOption(timeout);
     cl.addOption(json);
@@ -82,7 +84,9 @@ int RunSet(const QStringList& words) {
         }
         changes.append({&kFields[i], value});
     }
-    if (changes.isEmpty()) throw UsageError(QStringLiteral("nothing to set: give --ip, --mask, --gateway, --view-ip or --name"));
+    if (changes.isEmpty())
+        throw UsageError(
+            QStringLiteral("nothing to set: give --ip, --mask, --gateway, --view-ip or --name"));
 
     auto link = OpenLink(cl.interfaceName());
     const DiscoveryReply found = FindGateway(*link, mac, timeoutMs);
@@ -108,7 +112,8 @@ int RunSet(const QStringList& words) {
             const QString have = now.*(change.first->member);
             if (have != want) {
                 mismatches << QStringLiteral("%1: reports %2, expected %3")
-                                  .arg(QLatin1String(change.first->option), Printable(have), Printable(want));
+                                  .arg(QLatin1String(change.first->option), Printable(have),
+                                       Printable(want));
             }
         }
     }
@@ -116,14 +121,16 @@ int RunSet(const QStringList& words) {
         QJsonObject result{{QStringLiteral("mac"), mac},
                            {QStringLiteral("verified"), verify && mismatches.isEmpty()}};
         for (const auto& change : changes) {
-            result.insert(QString::fromLatin1(change.first->option).replace(QLatin1Char('-'), QLatin1Char('_')),
+            result.insert(QString::fromLatin1(change.first->option)
+                              .replace(QLatin1Char('-'), QLatin1Char('_')),
                           asReported(*change.first, change.second));
         }
         OutJson(QJsonDocument(result));
     } else {
-        Out(QStringLiteral("%1: %2\n").arg(mac, !verify ? QStringLiteral("sent")
-                                                : mismatches.isEmpty() ? QStringLiteral("set and verified")
-                                                                       : QStringLiteral("NOT taken")));
+        Out(QStringLiteral("%1: %2\n")
+                .arg(mac, !verify                ? QStringLiteral("sent")
+                          : mismatches.isEmpty() ? QStringLiteral("set and verified")
+                                                 : QStringLiteral("NOT taken")));
     }
     for (const QString& m : mismatches) Err(m + QLatin1Char('\n'));
     return mismatches.isEmpty() ? Exit::Ok : Exit::Failed;

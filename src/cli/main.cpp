@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
         Err(QStringLiteral("varnexctl: %1\nTry 'varnexctl --help'.\n").arg(e.text()));
         return Exit::Usage;
     } catch (const VarnexError& e) {
-        Err(QStringLiteral("varnexctl: %1\n").arg(QString(e.text()).replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
+        Err(QStringLiteral("varnexctl: %1\n")
+                .arg(QString(e.text()).replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
         return Exit::Failed;
     } catch (const std::exception& e) {
         Err(QStringLiteral("varnexctl: %1\n").arg(QString::fromLocal8Bit(e.what())));

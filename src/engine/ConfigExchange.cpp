@@ -38,8 +38,8 @@ void SendSectionWrites(const QList<SectionWrite>& writes,
 
 GatewayConfigRead ReadGatewayConfig(GatewayLink& link, const QString& mac, Clock& clock) {
     link.ClearConfigReplies();
-    SendConfigQueries(
-        [&](ConfigSection section) { link.SendTo(mac, ConfigQuery(section, mac)); }, clock);
+    SendConfigQueries([&](ConfigSection section) { link.SendTo(mac, ConfigQuery(section, mac)); },
+                      clock);
 
     bool haveNetwork = false;
     NetworkSettings network;
@@ -47,8 +47,8 @@ GatewayConfigRead ReadGatewayConfig(GatewayLink& link, const QString& mac, Clock
     QMap<int, LoRaRow> loras;
     const QDeadlineTimer firstAnswer(kFirstAnswerMs);
     for (;;) {
-        const bool complete = haveNetwork && ports.size() >= network.portCount &&
-                              loras.size() >= network.portCount;
+        const bool complete =
+            haveNetwork && ports.size() >= network.portCount && loras.size() >= network.portCount;
         if (complete) break;
         const QDeadlineTimer deadline = haveNetwork ? QDeadlineTimer(kNextRowMs) : firstAnswer;
         const auto datagram = link.NextConfigReply(deadline);
@@ -70,7 +70,8 @@ GatewayConfigRead ReadGatewayConfig(GatewayLink& link, const QString& mac, Clock
         }
     }
     if (!haveNetwork) {
-        throw VarnexError(QStringLiteral("gateway %1 did not answer the configuration query").arg(mac));
+        throw VarnexError(
+            QStringLiteral("gateway %1 did not answer the configuration query").arg(mac));
     }
     GatewayConfigRead read;
     read.config.network = network;
@@ -93,7 +94,8 @@ GatewayConfigRead ReadGatewayConfig(GatewayLink& link, const QString& mac, Clock
 bool WriteGatewayConfig(GatewayLink& link, const QString& mac, const QList<SectionWrite>& writes,
                         Clock& clock) {
     link.ClearConfigReplies();
-    SendSectionWrites(writes, [&](const QByteArray& d) { link.SendTo(mac, d); }, clock);
+    SendSectionWrites(
+        writes, [&](const QByteArray& d) { link.SendTo(mac, d); }, clock);
     PendingApply apply;
     link.SendTo(mac, ConfigApply(mac));
     apply.Sent(mac);

@@ -13,15 +13,19 @@ GatewayLink::GatewayLink(const QString& interfaceName) {
     endpoint_.SetBroadcastEnabled(true);
     endpoint_.SetBufferSize(8192);
     endpoint_.SetThreadedEvent(true);
-    endpoint_.SetOnUDPRead([this](UdpEndpoint&, const QByteArray& datagram,
-                                  const UdpEndpoint::Binding& binding) {
-        received(datagram, binding.interfaceIndex);
-    });
+    endpoint_.SetOnUDPRead(
+        [this](UdpEndpoint&, const QByteArray& datagram, const UdpEndpoint::Binding& binding) {
+            received(datagram, binding.interfaceIndex);
+        });
 }
 
-GatewayLink::~GatewayLink() { endpoint_.SetActive(false); }
+GatewayLink::~GatewayLink() {
+    endpoint_.SetActive(false);
+}
 
-void GatewayLink::Open() { endpoint_.SetActive(true); }
+void GatewayLink::Open() {
+    endpoint_.SetActive(true);
+}
 
 void GatewayLink::received(const QByteArray& datagram, int interfaceIndex) {
     const auto letter = ReplyLetter(datagram);
@@ -72,7 +76,8 @@ QList<DiscoveryReply> GatewayLink::Discover(int timeoutMs, const QStringList& un
             found.append(reply);
         }
         if ((!untilMacs.isEmpty() && waitingFor.isEmpty()) || deadline.hasExpired()) break;
-        arrived_.wait_for(lock, std::chrono::milliseconds(qMax<qint64>(1, deadline.remainingTime())));
+        arrived_.wait_for(lock,
+                          std::chrono::milliseconds(qMax<qint64>(1, deadline.remainingTime())));
     }
     return found;
 }
@@ -90,7 +95,8 @@ std::optional<QByteArray> GatewayLink::NextConfigReply(const QDeadlineTimer& dea
     std::unique_lock<std::mutex> lock(mutex_);
     while (configReplies_.empty()) {
         if (deadline.hasExpired()) return std::nullopt;
-        arrived_.wait_for(lock, std::chrono::milliseconds(qMax<qint64>(1, deadline.remainingTime())));
+        arrived_.wait_for(lock,
+                          std::chrono::milliseconds(qMax<qint64>(1, deadline.remainingTime())));
     }
     QByteArray d = std::move(configReplies_.front());
     configReplies_.pop_front();

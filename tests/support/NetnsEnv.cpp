@@ -52,7 +52,18 @@ std::unique_ptr<QProcess> NetnsEnv::startInGatewayNamespace(const QString& progr
 }
 
 std::unique_ptr<QProcess> NetnsEnv::startSimulator(const QStringList& args) {
-    auto p = startInGatewayNamespace(QStringLiteral(VARNEX_BUILD_DIR "/gateway-sim"), args);
+    return startSimulatorIn(qEnvironmentVariable("VARNEX_NETNS_B"), args);
+}
+
+std::unique_ptr<QProcess> NetnsEnv::startSimulatorIn(const QString& netns,
+                                                     const QStringList& args) {
+    auto p = std::make_unique<QProcess>();
+    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p->start(QStringLiteral("ip"),
+             QStringList{QStringLiteral("netns"), QStringLiteral("exec"), netns,
+                         QStringLiteral(VARNEX_BUILD_DIR "/gateway-sim")} +
+                 args);
+    p->waitForStarted(5000);
     // The simulator prints one line once its socket is bound.
     for (int i = 0; i < 100 && !p->canReadLine(); ++i) p->waitForReadyRead(100);
     p->readLine();

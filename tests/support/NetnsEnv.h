@@ -19,6 +19,8 @@ std::unique_ptr<QProcess> startInGatewayNamespace(const QString& program, const 
 // build/gateway-sim with the given arguments, in the gateways' namespace; waits
 // until it reports that it listens.
 std::unique_ptr<QProcess> startSimulator(const QStringList& args);
+// The same in another of the harness's namespaces (behind an office link, say).
+std::unique_ptr<QProcess> startSimulatorIn(const QString& netns, const QStringList& args);
 }  // namespace NetnsEnv
 
 // Skips the calling test function unless it runs in the harness's namespaces.

@@ -1,0 +1,306 @@
+// varnexctl as an operator's script runs it: arguments in, output and exit code
+// out, against simulated gateways behind the plant link (and one behind the
+// office link), with what the gateways then hold read from the simulator.
+#include "app/TFormDetect.h"
+#include "config/TConfigForm.h"
+#include "config/WhileModal.h"
+#include "support/FakeSeams.h"
+#include "support/NetnsEnv.h"
+#include "widgets/TRealGrid.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+#include <QtTest>
+
+namespace {
+const QString kFirst = QStringLiteral("00-1A-2B-00-00-01");
+const QString kSecond = QStringLiteral("00-1A-2B-00-00-02");
+const QString kThird = QStringLiteral("00-1A-2B-00-00-03");
+
+struct Run {
+    int rc = -1;
+    QString out;
+    QString err;
+};
+
+Run varnexctl(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(VARNEX_BUILD_DIR "/varnexctl"), args);
+    p.waitForFinished(60000);
+    return Run{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+               QString::fromUtf8(p.readAllStandardOutput()),
+               QString::fromUtf8(p.readAllStandardError())};
+}
+
+QJsonObject jsonOf(const QString& text) {
+    return QJsonDocument::fromJson(text.toUtf8()).object();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QJsonObject dumpOf(QProcess& sim, int index) {
+    sim.readAll();
+    sim.write("dump\n");
+    for (int i = 0; i < 50 && !sim.canReadLine(); ++i) sim.waitForReadyRead(100);
+    return QJsonDocument::fromJson(sim.readLine())
+        .object()[QStringLiteral("gateways")]
+        .toArray()[index]
+        .toObject();
+}
+
+// Sets a key of the document at a path like "network.ip" or "ports.1.alias".
+void setPath(QJsonObject& doc, const QString& path, const QJsonValue& value, bool remove = false) {
+    const QStringList keys = path.split(QLatin1Char('.'));
+    QJsonObject section = doc[keys[0]].toObject();
+    if (keys.size() == 2) {
+        remove ? section.remove(keys[1]) : (void)section.insert(keys[1], value);
+        doc[keys[0]] = section;
+        return;
+    }
+    QJsonArray rows = doc[keys[0]].toArray();
+    QJsonObject row = rows[keys[1].toInt()].toObject();
+    remove ? row.remove(keys[2]) : (void)row.insert(keys[2], value);
+    rows[keys[1].toInt()] = row;
+    doc[keys[0]] = rows;
+}
+}  // namespace
+
+class TestVarnexctl : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void discoverInBothFormats();
+    void setThenVerify();
+    void getVxcIsWhatTheWindowExports();
+    void putAnEditedJsonFile();
+    void diffShowsTheEditedFields();
+    void firmwareGoesOnAfterARefusal();
+    void badInputSendsNothing_data();
+    void badInputSendsNothing();
+    void portHeldByAnotherProgram();
+
+private:
+    QJsonObject getJson(const QString& mac);
+    QTemporaryDir dir_;
+    std::unique_ptr<QProcess> sim_;
+};
+
+void TestVarnexctl::initTestCase() {
+    REQUIRE_NETNS();
+    sim_ = NetnsEnv::startSimulator(
+        {"--count", "3", "--ports", "2", "--lora", "2", "--quiet", "--firmware-out", dir_.path()});
+}
+
+void TestVarnexctl::cleanupTestCase() {
+    if (!sim_) return;
+    sim_->write("quit\n");
+    if (!sim_->waitForFinished(3000)) sim_->kill();
+}
+
+QJsonObject TestVarnexctl::getJson(const QString& mac) {
+    const Run r = varnexctl({"config", "get", mac});
+    if (r.rc != 0) qWarning() << r.err;
+    return jsonOf(r.out);
+}
+
+void TestVarnexctl::discoverInBothFormats() {
+    const Run text = varnexctl({"discover", "--timeout", "1"});
+    QCOMPARE(text.rc, 0);
+    const QStringList lines = text.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);  // the heading and three gateways
+    QVERIFY(lines[1].contains(kFirst) && lines[1].contains(QStringLiteral("198.19.0.10")));
+    QVERIFY(lines[3].endsWith(NetnsEnv::plantInterface()));
+
+    const Run json = varnexctl({"discover", "--timeout", "1", "--json"});
+    QCOMPARE(json.rc, 0);
+    const QJsonArray all = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    QCOMPARE(all.size(), 3);
+    const QJsonObject first = all[0].toObject();
+    QCOMPARE(first.keys(), (QStringList{"gateway", "interface", "ip", "mac", "mask", "model",
+                                        "name", "version", "view_ip"}));
+    QCOMPARE(first["mac"].toString(), kFirst);
+    QCOMPARE(first["interface"].toString(), NetnsEnv::plantInterface());
+}
+
+void TestVarnexctl::setThenVerify() {
+    const Run r = varnexctl({"set", kSecond, "--ip", "198.19.0.77", "--name", "Pump house"});
+    QCOMPARE(r.rc, 0);
+    QVERIFY2(r.out.contains(QStringLiteral("verified")), qPrintable(r.out + r.err));
+    const QJsonObject gw = dumpOf(*sim_, 1);
+    QCOMPARE(gw["name"].toString(), QStringLiteral("Pump house"));
+    QCOMPARE(gw["ip"].toString(), QStringLiteral("198.19.0.77"));
+    QCOMPARE(gw["mask"].toString(), QStringLiteral("255.255.0.0"));  // not given: kept
+}
+
+void TestVarnexctl::getVxcIsWhatTheWindowExports() {
+    const QString ours = dir_.filePath(QStringLiteral("cli.vxc"));
+    const Run r = varnexctl({"config", "get", kThird, "-o", ours});
+    QCOMPARE(r.rc, 0);
+
+    // The window, once varnexctl has let go of the port.
+    FakeServices fake(10.0);
+    TFormDetect form(fake.services);
+    TConfigForm dialog(fake.services, &form);
+    form.SetConfigForm(&dialog);
+    form.FlatButton2Click();
+    QTRY_COMPARE_WITH_TIMEOUT(form.DeviceCount, 3, 5000);
+    form.FlatButton6Click();
+    for (int row = 0; row < 3; ++row) {
+        if (form.RGrid->Cells(1, row).GetCellText() == kThird) form.RGrid->SetCurrentCell(0, row);
+    }
+    const QString theirs = dir_.filePath(QStringLiteral("window.vxc"));
+    fake.prompts.fileAnswers.enqueue(theirs);
+    WhileModal(dialog, [&] {
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.tabPanel3->isEnabled() &&
+                                     !dialog.SerialGrid->Cells(1, 1).GetCellText().isEmpty(),
+                                 5000);
+        dialog.FlatButton9Click();
+    });
+    form.FlatButton8Click();
+    QVERIFY(fake.prompts.errors.isEmpty());
+    QCOMPARE(readFile(ours).toHex(), readFile(theirs).toHex());
+    QCOMPARE(readFile(ours).size(), 84 + 56 * 2);
+}
+
+void TestVarnexctl::putAnEditedJsonFile() {
+    QJsonObject doc = getJson(kFirst);
+    setPath(doc, QStringLiteral("network.name"), QStringLiteral("Kiln 2"));
+    setPath(doc, QStringLiteral("ports.1.alias"), QStringLiteral("Scale"));
+    setPath(doc, QStringLiteral("ports.1.operation"), QStringLiteral("UDP_Client"));
+    setPath(doc, QStringLiteral("lora.0.dest_id"), 4242);
+    const QString path = dir_.filePath(QStringLiteral("edited.json"));
+    writeFile(path, QJsonDocument(doc).toJson());
+
+    const Run r = varnexctl({"config", "put", kFirst, path});
+    QVERIFY2(r.rc == 0, qPrintable(r.out + r.err));
+    const QJsonObject config = dumpOf(*sim_, 0)["config"].toObject();
+    QCOMPARE(dumpOf(*sim_, 0)["name"].toString(), QStringLiteral("Kiln 2"));
+    QCOMPARE(config["ports"].toArray()[1].toObject()["alias"].toString(), QStringLiteral("Scale"));
+    QCOMPARE(config["lora"].toArray()[0].toObject()["destinationId"].toInt(), 4242);
+    QCOMPARE(config["writes"].toString().right(6), QStringLiteral("NOOUUA"));
+    QCOMPARE(varnexctl({"config", "diff", kFirst, path}).rc, 0);
+}
+
+void TestVarnexctl::diffShowsTheEditedFields() {
+    QJsonObject doc = getJson(kFirst);
+    const QString ip = doc["network"].toObject()["ip"].toString();
+    setPath(doc, QStringLiteral("network.ip"), QStringLiteral("198.19.5.5"));
+    setPath(doc, QStringLiteral("ports.0.src_port"), 4555);
+    const QString path = dir_.filePath(QStringLiteral("diff.json"));
+    writeFile(path, QJsonDocument(doc).toJson());
+    const int srcPort = getJson(kFirst)["ports"].toArray()[0].toObject()["src_port"].toInt();
+
+    const Run r = varnexctl({"config", "diff", kFirst, path});
+    QCOMPARE(r.rc, 1);
+    QCOMPARE(r.out, QStringLiteral("network.ip: %1 -> 198.19.5.5\nports[0].src_port: %2 -> 4555\n")
+                        .arg(ip)
+                        .arg(srcPort));
+}
+
+void TestVarnexctl::firmwareGoesOnAfterARefusal() {
+    const QStringList offices = NetnsEnv::officeNamespaces();
+    if (offices.isEmpty()) QSKIP("needs an office link for the second simulator");
+    const QString refusing = QStringLiteral("00-1A-2B-00-00-21");
+    auto other = NetnsEnv::startSimulatorIn(
+        offices.first(),
+        {"--count", "1", "--first-mac", refusing, "--quiet", "--fault", "fw-refuse=2"});
+    QByteArray image(2000, '\0');
+    for (int i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 13 + 1);
+    const QString path = dir_.filePath(QStringLiteral("image.bin"));
+    writeFile(path, image);
+
+    const Run r = varnexctl({"firmware", path, kFirst, refusing});
+    other->write("quit\n");
+    other->waitForFinished(3000);
+    QCOMPARE(r.rc, 1);
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].startsWith(kFirst + QStringLiteral(": upgraded")), qPrintable(lines[0]));
+    QVERIFY2(lines[1].startsWith(refusing + QStringLiteral(": FAILED")), qPrintable(lines[1]));
+    QCOMPARE(readFile(dir_.filePath(kFirst + QStringLiteral(".bin"))), image);
+}
+
+void TestVarnexctl::badInputSendsNothing_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>(
+        "edit");  // a JSON edit of the file "in.json": path=value, -path, or raw:TEXT
+    QTest::addColumn<int>("rc");
+    QTest::addColumn<QString>("message");
+    const QString file = QStringLiteral("@in");
+    QTest::newRow("unknown MAC") << QStringList{"config", "get", "00-1A-2B-00-00-99"} << "" << 1
+                                 << "no gateway with MAC 00-1A-2B-00-00-99 answered";
+    QTest::newRow("not a MAC") << QStringList{"set", "00-1A-2B", "--ip", "10.0.0.1"} << "" << 2
+                               << "is not a MAC address";
+    QTest::newRow("bad address") << QStringList{"set", kThird, "--mask", "255.255.0"} << "" << 2
+                                 << "--mask: \"255.255.0\" is not an IPv4 address";
+    QTest::newRow("nothing to set") << QStringList{"set", kThird} << "" << 2 << "nothing to set";
+    QTest::newRow("short .vxc") << QStringList{"config", "put", kThird, "@short.vxc"} << "" << 2
+                                << "short.vxc";
+    QTest::newRow("not JSON") << QStringList{"config", "put", kThird, file}
+                              << "raw:{ \"network\": " << 2 << "in.json";
+    QTest::newRow("missing key") << QStringList{"config", "put", kThird, file} << "-network.ip" << 2
+                                 << "network.ip: missing";
+    QTest::newRow("wrong type") << QStringList{"config", "put", kThird, file}
+                                << "ports.0.src_port=\"x\"" << 2 << "ports[0].src_port";
+    QTest::newRow("value that cannot be written")
+        << QStringList{"config", "put", kThird, file} << "network.ip=\"300.1.1.1\"" << 2 << "300";
+    QTest::newRow("unknown command") << QStringList{"reboot"} << "" << 2 << "unknown command";
+}
+
+void TestVarnexctl::badInputSendsNothing() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, edit);
+    QFETCH(int, rc);
+    QFETCH(QString, message);
+    static const QJsonObject base = getJson(kThird);
+    QByteArray content = QJsonDocument(base).toJson();
+    QJsonObject doc = base;
+    if (edit.startsWith(QStringLiteral("raw:"))) {
+        content = edit.mid(4).toUtf8();
+    } else if (edit.startsWith(QLatin1Char('-'))) {
+        setPath(doc, edit.mid(1), QJsonValue(), true);
+        content = QJsonDocument(doc).toJson();
+    } else if (!edit.isEmpty()) {
+        const int eq = edit.indexOf(QLatin1Char('='));
+        setPath(doc, edit.left(eq),
+                QJsonDocument::fromJson("[" + edit.mid(eq + 1).toUtf8() + "]").array()[0]);
+        content = QJsonDocument(doc).toJson();
+    }
+    writeFile(dir_.filePath(QStringLiteral("in.json")), content);
+    writeFile(dir_.filePath(QStringLiteral("short.vxc")), QByteArray(50, '\x02'));
+    for (QString& a : args) {
+        if (a == QLatin1String("@in")) a = dir_.filePath(QStringLiteral("in.json"));
+        if (a.startsWith(QLatin1Char('@'))) a = dir_.filePath(a.mid(1));
+    }
+
+    const QJsonObject before = dumpOf(*sim_, 2);
+    const Run r = varnexctl(args);
+    QCOMPARE(r.rc, rc);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+    QCOMPARE(dumpOf(*sim_, 2), before);
+}
+
+void TestVarnexctl::portHeldByAnotherProgram() {
+    QUdpSocket holder;
+    QVERIFY(holder.bind(QHostAddress::AnyIPv4, 2058));
+    const Run r = varnexctl({"discover", "--timeout", "0.5"});
+    QCOMPARE(r.rc, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("port 2058 is already in use")), qPrintable(r.err));
+}
+
+QTEST_MAIN(TestVarnexctl)
+#include "tst_varnexctl.moc"
