@@ -23,6 +23,7 @@
 
 #include <QApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -302,6 +303,23 @@ double upgradeCoreOnly(const QString& image) {
     return t;
 }
 
+// The same upgrade through varnexctl, as a script runs it: the time the program
+// itself reports for the upgrade, without its start and discovery.
+double upgradeThroughCli(const QString& image) {
+    auto sim = inGatewayNamespace(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../gateway-sim"),
+        QStringList{"--quiet", "--count", "1", "--first-mac", kMac});
+    QProcess cli;
+    cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../varnexctl"),
+              {QStringLiteral("firmware"), image, kMac});
+    cli.waitForFinished(120000);
+    stop(*sim);
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    const QRegularExpression took(QStringLiteral("upgraded in ([0-9.]+) s"));
+    const auto m = took.match(out);
+    return m.hasMatch() ? m.captured(1).toDouble() : -1;
+}
+
 QString writeImage(const QTemporaryDir& dir, const char* name, int size) {
     const QString path = dir.filePath(QString::fromLatin1(name));
     QFile f(path);
@@ -351,6 +369,21 @@ int main(int argc, char** argv) {
     }
     std::printf("upgrade / ping-pong: median %.0f %% by rate, %.0f %% by median exchange\n",
                 100.0 * median(byRate), 100.0 * median(byMedian));
+
+    // varnexctl, with no window to repaint, in pairs the same way.
+    std::vector<double> cliRate;
+    for (int pair = 1; pair <= pairs; ++pair) {
+        const Rate bare = pingPong(exchanges);
+        const double t = upgradeThroughCli(mib);
+        if (t <= 0) {
+            std::printf("varnexctl firmware %d: failed\n", pair);
+            continue;
+        }
+        cliRate.push_back(exchanges / t / bare.perSecond);
+        std::printf("varnexctl firmware %d: %.3f s, %.0f KiB/s = %.0f %% of the ping-pong's rate\n",
+                    pair, t, size / 1024.0 / t, 100.0 * cliRate.back());
+    }
+    std::printf("varnexctl firmware / ping-pong: median %.0f %% by rate\n", 100.0 * median(cliRate));
 
     // Where the time goes: the simulator against a bare socket, and the run
     // without the window.

@@ -3,6 +3,7 @@
 #include "link/Clock.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include <chrono>
 
@@ -50,10 +51,18 @@ QByteArray WaitForReply(ReplySlot& slot, int limitSeconds, const Clock& clock) {
     const qint64 endMs = start + (static_cast<qint64>(limitSeconds) + 1) * 1000;
     // The window's messages are processed at least this often while nothing arrives.
     constexpr qint64 kRepaintMs = 20;
+    // ...and not more often than this: a run of quick replies (thousands of
+    // firmware chunks a second) does not pay for a pass over the event queue on
+    // every one, yet the window still repaints and takes input at a steady pace.
+    constexpr qint64 kEventsEveryMs = 10;
+    static thread_local QElapsedTimer sinceEvents;
 
     while (slot.AckArrived() == 0) {
-        QCoreApplication::processEvents();
-        if (slot.AckArrived() != 0) break;
+        if (!sinceEvents.isValid() || sinceEvents.elapsed() >= kEventsEveryMs) {
+            QCoreApplication::processEvents();
+            sinceEvents.start();
+            if (slot.AckArrived() != 0) break;
+        }
         const qint64 left = endMs - clock.nowMs();
         if (left <= 0) break;
         // Sleeps on the slot itself: a reply wakes it at once, without a trip

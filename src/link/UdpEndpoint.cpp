@@ -280,6 +280,9 @@ void UdpEndpoint::runHandoff(const std::shared_ptr<Handoff>& job) {
 }
 
 void UdpEndpoint::SetBroadcastEnabled(bool on) {
+    // The sockets always hold the switch as it stands (SendBroadcast puts it
+    // back), so setting the same value again changes nothing.
+    if (on == broadcastEnabled_) return;
     broadcastEnabled_ = on;
     if (Active()) applyBroadcast(on);
 }
@@ -366,11 +369,15 @@ bool UdpEndpoint::allowedInterface(int interfaceIndex) const {
 
 void UdpEndpoint::SendBroadcast(const QByteArray& data, quint16 port, int interfaceIndex) {
     if (!Active()) activate();
+    // With BroadcastEnabled the sockets may broadcast already (the firmware run
+    // sends thousands of chunks: no switching back and forth for each).
+    // Otherwise this send alone is let through, and whatever happens to it the
+    // sockets go back to BroadcastEnabled.
+    const bool grant = !broadcastEnabled_;
     const int one = 1;
-    if (::setsockopt(sockets_.front(), SOL_SOCKET, SO_BROADCAST, &one, sizeof one) != 0) {
+    if (grant && ::setsockopt(sockets_.front(), SOL_SOCKET, SO_BROADCAST, &one, sizeof one) != 0) {
         throwSocketError(errno);
     }
-    // Whatever happens to the send, the sockets go back to BroadcastEnabled.
     try {
         bool sent = false;
         if (allowedInterface(interfaceIndex)) {
@@ -384,10 +391,10 @@ void UdpEndpoint::SendBroadcast(const QByteArray& data, quint16 port, int interf
         }
         if (!sent) sendThroughEvery(port, data);
     } catch (...) {
-        applyBroadcast(broadcastEnabled_);
+        if (grant) applyBroadcast(false);
         throw;
     }
-    applyBroadcast(broadcastEnabled_);
+    if (grant) applyBroadcast(false);
 }
 
 void UdpEndpoint::SendToHost(const QString& host, quint16 port, const QByteArray& data) {
