@@ -82,7 +82,7 @@ ConfigFileContents ParseConfigRecords(const QByteArray& bytes, const QString& fi
         const QByteArray record =
             bytes.mid(ConfigSize::Network + ConfigSize::Port * i, ConfigSize::Port);
         PortReply port;
-        if (!ParsePortConfig(record, rows, port)) {
+        if (!ParsePortConfig(record, rows, port, ListCodes::UnsetAllowed)) {
             const int row = ByteReader(record).byte(8);
             damaged(
                 fileName,
@@ -99,7 +99,7 @@ ConfigFileContents ParseConfigRecords(const QByteArray& bytes, const QString& fi
     for (int i = 0; i < rows; ++i) {
         const QByteArray record = bytes.mid(loraStart + ConfigSize::LoRa * i, ConfigSize::LoRa);
         LoRaReply lora;
-        if (!ParseLoRaConfig(record, rows, lora)) {
+        if (!ParseLoRaConfig(record, rows, lora, ListCodes::UnsetAllowed)) {
             const int row = ByteReader(record).byte(8);
             damaged(
                 fileName,

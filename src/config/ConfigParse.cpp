@@ -18,6 +18,18 @@ int listIndex(int code, int first, int count) {
     const int i = code - first;
     return i >= 0 && i < count ? i : -1;
 }
+
+// The same, or kUnset for the code a builder writes for nothing selected
+// (index -1 written as `first - 1`, one byte), where that is allowed.
+constexpr int kUnset = -2;
+int listIndex(int code, int first, int count, ListCodes codes) {
+    if (codes == ListCodes::UnsetAllowed && code == ((first - 1) & 0xFF)) return kUnset;
+    return listIndex(code, first, count);
+}
+
+int selected(int index) {
+    return index == kUnset ? -1 : index;
+}
 }  // namespace
 
 bool ParseNetworkConfig(const QByteArray& bytes, NetworkSettings& out) {
@@ -47,15 +59,15 @@ bool ParseNetworkConfig(const QByteArray& bytes, NetworkSettings& out) {
     return true;
 }
 
-bool ParsePortConfig(const QByteArray& bytes, int portCount, PortReply& out) {
+bool ParsePortConfig(const QByteArray& bytes, int portCount, PortReply& out, ListCodes codes) {
     const ByteReader d(bytes);
     if (!d.has(0, ConfigSize::Port)) return false;
     const int row = d.byte(8);
-    const int operation = listIndex(d.byte(9), 0, ConfigLists::Operation().size());
-    if (row >= portCount || operation < 0) return false;
+    const int operation = listIndex(d.byte(9), 0, ConfigLists::Operation().size(), codes);
+    if (row >= portCount || operation == -1) return false;
     PortReply p;
     p.row = row;
-    p.cells.operation = operation;
+    p.cells.operation = selected(operation);
     p.cells.srcPort = number(d.word16(10));
     p.cells.aliasBytes = d.bytes(12, 16);
     p.cells.alias = DecodeFixedText(p.cells.aliasBytes);
@@ -67,20 +79,21 @@ bool ParsePortConfig(const QByteArray& bytes, int portCount, PortReply& out) {
     return true;
 }
 
-bool ParseLoRaConfig(const QByteArray& bytes, int portCount, LoRaReply& out) {
+bool ParseLoRaConfig(const QByteArray& bytes, int portCount, LoRaReply& out, ListCodes codes) {
     const ByteReader d(bytes);
     if (!d.has(0, ConfigSize::LoRa)) return false;
     LoRaReply l;
     l.row = d.byte(8);
-    l.cells.channel = listIndex(d.byte(9), 1, ConfigLists::Channel().size());
-    l.cells.spreadingFactor = listIndex(d.byte(10), 7, ConfigLists::SpreadingFactor().size());
+    const int channel = listIndex(d.byte(9), 1, ConfigLists::Channel().size(), codes);
+    const int sf = listIndex(d.byte(10), 7, ConfigLists::SpreadingFactor().size(), codes);
+    const int aes = listIndex(d.byte(14), 0, ConfigLists::Aes().size(), codes);
+    const int version = listIndex(d.byte(15), 1, ConfigLists::ProtocolVersion().size(), codes);
+    if (l.row >= portCount || channel == -1 || sf == -1 || aes == -1 || version == -1) return false;
+    l.cells.channel = selected(channel);
+    l.cells.spreadingFactor = selected(sf);
     l.cells.destinationId = number(d.word24(11));
-    l.cells.aes = listIndex(d.byte(14), 0, ConfigLists::Aes().size());
-    l.cells.protocolVersion = listIndex(d.byte(15), 1, ConfigLists::ProtocolVersion().size());
-    if (l.row >= portCount || l.cells.channel < 0 || l.cells.spreadingFactor < 0 ||
-        l.cells.aes < 0 || l.cells.protocolVersion < 0) {
-        return false;
-    }
+    l.cells.aes = selected(aes);
+    l.cells.protocolVersion = selected(version);
     out = l;
     return true;
 }

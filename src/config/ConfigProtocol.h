@@ -186,8 +186,16 @@ ConfigReply ParseConfigReply(const QByteArray& datagram, const QString& mac, int
 // the configuration file). False when the bytes are too short, the row is not
 // below portCount, or a list code is outside its list.
 bool ParseNetworkConfig(const QByteArray& bytes, NetworkSettings& out);
-bool ParsePortConfig(const QByteArray& bytes, int portCount, PortReply& out);
-bool ParseLoRaConfig(const QByteArray& bytes, int portCount, LoRaReply& out);
+// A configuration file may hold rows the dialog wrote with nothing selected in a
+// list (a gateway with fewer LoRa rows than ports, say): UnsetAllowed reads the
+// very code the builders write for that (operation 0xFF; channel 0, spreading
+// factor 6, AES 0xFF, version 0) as nothing selected, so that every file Export
+// writes can be imported again. A gateway's reply holding such a code is still dropped.
+enum class ListCodes { InList, UnsetAllowed };
+bool ParsePortConfig(const QByteArray& bytes, int portCount, PortReply& out,
+                     ListCodes codes = ListCodes::InList);
+bool ParseLoRaConfig(const QByteArray& bytes, int portCount, LoRaReply& out,
+                     ListCodes codes = ListCodes::InList);
 
 // Datagram sizes.
 namespace ConfigSize {

@@ -138,6 +138,7 @@ private slots:
     void exportTwoRows();
     void importReadsRowsByTheirOwnIndex();
     void importedFileWritesToTheSelectedGateway();
+    void rowsWithNothingSelectedImportAgain();
     void importRefusesDamagedFiles_data();
     void importRefusesDamagedFiles();
     void importOfMissingFile();
@@ -191,6 +192,29 @@ void TestConfigFile::importedFileWritesToTheSelectedGateway() {
     for (int at : {2, 86, 125, 164, 181}) expected.replace(at, 6, hex("001a2b3c4d60"));
     QCOMPARE(BuildConfigRecords(QStringLiteral("00-1A-2B-3C-4D-60"), d).toHex(' '),
              expected.toHex(' '));
+}
+
+void TestConfigFile::rowsWithNothingSelectedImportAgain() {
+    // What Export writes for a gateway that answered fewer LoRa rows than it
+    // has ports (and a port row with no operation) must import again as it was shown.
+    DeviceConfig shown = twoRows();
+    shown.ports[1].operation = -1;
+    shown.loras[1] = LoRaRow();
+    const QByteArray file = BuildConfigRecords(kMac, shown);
+    const ConfigFileContents c = ParseConfigRecords(file, "x.vxc");
+    QCOMPARE(c.ports.size(), 2);
+    QCOMPARE(c.ports[1].cells.operation, -1);
+    QCOMPARE(c.loras[1].cells.channel, -1);
+    QCOMPARE(c.loras[1].cells.spreadingFactor, -1);
+    QCOMPARE(c.loras[1].cells.aes, -1);
+    QCOMPARE(c.loras[1].cells.protocolVersion, -1);
+    DeviceConfig again = shown;
+    again.ports[1] = c.ports[1].cells;
+    again.loras[1] = c.loras[1].cells;
+    QCOMPARE(BuildConfigRecords(kMac, again).toHex(), file.toHex());
+    // A gateway's reply with the same codes still means nothing to list.
+    LoRaReply reply;
+    QVERIFY(!ParseLoRaConfig(file.mid(84 + 2 * 39 + 17, 17), 2, reply));
 }
 
 void TestConfigFile::importRefusesDamagedFiles_data() {
