@@ -9,6 +9,8 @@
 #include "link/Clock.h"
 #include "link/VarnexError.h"
 
+#include <optional>
+
 namespace {
 const QCommandLineOption kTimeout(QStringLiteral("timeout"),
                                   QStringLiteral("How long to wait for the gateway to answer a "
@@ -81,22 +83,42 @@ int get(const QStringList& words) {
     return Exit::Ok;
 }
 
-int put(const QStringList& words) {
-    CommandLine cl(QStringLiteral("config put"),
-                   QStringLiteral("Writes a .vxc or JSON file to the gateway with MAC: every "
-                                  "section, then apply, as the configuration dialog does. Nothing "
-                                  "is sent when any value cannot be written. The configuration is "
-                                  "then read back; any difference fails.\n"
-                                  "Example: varnexctl config put 00-1A-2B-00-00-01 pump.json"));
+// The words of put and diff: MAC and FILE, the file read and checked before
+// anything is sent. Nothing when --help was asked for.
+struct MacAndFile {
+    QString mac;
+    int timeoutMs = 0;
+    QString interfaceName;
+    ConfigDocument file;
+};
+std::optional<MacAndFile> macAndFile(const QString& name, const QStringList& words,
+                                     const QString& description) {
+    CommandLine cl(name, description);
     cl.addPositional(QStringLiteral("MAC"), QStringLiteral("The gateway's MAC address."),
                      QStringLiteral("MAC"));
     cl.addPositional(QStringLiteral("FILE"), QStringLiteral("A .vxc or JSON file."),
                      QStringLiteral("FILE"));
     cl.addOption(kTimeout);
-    if (!cl.parse(words, 2, 2)) return Exit::Ok;
-    const QString mac = MacArgument(cl.positional().at(0));
-    const int timeoutMs = TimeoutArgument(cl.parser().value(kTimeout));
-    const ConfigDocument file = loadDocument(cl.positional().at(1));
+    if (!cl.parse(words, 2, 2)) return std::nullopt;
+    MacAndFile args;
+    args.mac = MacArgument(cl.positional().at(0));
+    args.timeoutMs = TimeoutArgument(cl.parser().value(kTimeout));
+    args.interfaceName = cl.interfaceName();
+    args.file = loadDocument(cl.positional().at(1));
+    return args;
+}
+
+int put(const QStringList& words) {
+    const auto args =
+        macAndFile(QStringLiteral("config put"), words,
+                   QStringLiteral("Writes a .vxc or JSON file to the gateway with MAC: every "
+                                  "section, then apply, as the configuration dialog does. Nothing "
+                                  "is sent when any value cannot be written. The configuration is "
+                                  "then read back; any difference fails.\n"
+                                  "Example: varnexctl config put 00-1A-2B-00-00-01 pump.json"));
+    if (!args) return Exit::Ok;
+    const QString& mac = args->mac;
+    const ConfigDocument& file = args->file;
 
     // Built whole before the first datagram: a value that cannot be written
     // stops here with nothing sent. The file's own MAC is not used.
@@ -109,14 +131,14 @@ int put(const QStringList& words) {
         throw UsageError(e.text());
     }
 
-    auto link = OpenLink(cl.interfaceName());
-    FindGateway(*link, mac, timeoutMs);
+    auto link = OpenLink(args->interfaceName);
+    FindGateway(*link, mac, args->timeoutMs);
     SystemClock clock;
     Err(QStringLiteral("writing the configuration of %1\n").arg(mac));
     if (!WriteGatewayConfig(*link, mac, writes, clock)) {
         throw VarnexError(QStringLiteral("%1 did not confirm the new configuration").arg(mac));
     }
-    const ConfigDocument now = readGateway(*link, mac, timeoutMs);
+    const ConfigDocument now = readGateway(*link, mac, args->timeoutMs);
     const QStringList notHeld = RowsOnlyInFile(now.config, file.config);
     if (!notHeld.isEmpty()) {
         Err(QStringLiteral("%1 holds fewer rows than the file; it did not keep %2\n")
@@ -134,23 +156,18 @@ int put(const QStringList& words) {
 }
 
 int diff(const QStringList& words) {
-    CommandLine cl(QStringLiteral("config diff"),
+    const auto args =
+        macAndFile(QStringLiteral("config diff"), words,
                    QStringLiteral("Reads the gateway with MAC and prints each field that differs "
                                   "from FILE, as \"section.field: gateway-value -> file-value\". "
                                   "Exit status: 0 when they match, 1 when they differ.\n"
                                   "Example: varnexctl config diff 00-1A-2B-00-00-01 pump.json"));
-    cl.addPositional(QStringLiteral("MAC"), QStringLiteral("The gateway's MAC address."),
-                     QStringLiteral("MAC"));
-    cl.addPositional(QStringLiteral("FILE"), QStringLiteral("A .vxc or JSON file."),
-                     QStringLiteral("FILE"));
-    cl.addOption(kTimeout);
-    if (!cl.parse(words, 2, 2)) return Exit::Ok;
-    const QString mac = MacArgument(cl.positional().at(0));
-    const int timeoutMs = TimeoutArgument(cl.parser().value(kTimeout));
-    const ConfigDocument file = loadDocument(cl.positional().at(1));
+    if (!args) return Exit::Ok;
+    const QString& mac = args->mac;
+    const ConfigDocument& file = args->file;
 
-    auto link = OpenLink(cl.interfaceName());
-    const ConfigDocument gateway = readGateway(*link, mac, timeoutMs);
+    auto link = OpenLink(args->interfaceName);
+    const ConfigDocument gateway = readGateway(*link, mac, args->timeoutMs);
     const QStringList differences = ConfigDifferences(gateway.config, file.config, DiffRows::All);
     printDifferences(differences);
     Err(differences.isEmpty() ? QStringLiteral("%1 matches the file\n").arg(mac)

@@ -47,12 +47,15 @@ QByteArray BuildConfigRecords(const QString& mac, const DeviceConfig& config) {
 void ExportConfigFile(const QString& fileName, const QString& mac, const DeviceConfig& config) {
     // Every record is built before the file is touched, and the new file only
     // replaces the old one once all of it is on disk.
-    const QByteArray records = BuildConfigRecords(mac, config);
+    WriteConfigFileBytes(fileName, BuildConfigRecords(mac, config));
+}
+
+void WriteConfigFileBytes(const QString& fileName, const QByteArray& bytes) {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) exportFailed(fileName, file.error());
     // QSaveFile commits even when its buffered data failed to reach the disk, so
     // the data is flushed, and checked, before the commit.
-    if (file.write(records) != records.size() || !file.flush() || !file.commit()) {
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
         const QFileDevice::FileError error = file.error();
         file.cancelWriting();
         exportFailed(fileName, error == QFileDevice::NoError ? QFileDevice::WriteError : error);
@@ -116,6 +119,10 @@ ConfigFileContents ParseConfigRecords(const QByteArray& bytes, const QString& fi
 }
 
 ConfigFileContents ImportConfigFile(const QString& fileName) {
+    return ParseConfigRecords(ReadConfigFileBytes(fileName), fileName);
+}
+
+QByteArray ReadConfigFileBytes(const QString& fileName) {
     QFile file(fileName);
     if (!file.exists()) {
         throw VarnexError(QStringLiteral("File not found: \"%1\"").arg(shown(fileName)));
@@ -127,5 +134,5 @@ ConfigFileContents ImportConfigFile(const QString& fileName) {
     if (file.error() != QFileDevice::NoError) {
         throw VarnexError(QStringLiteral("The file \"%1\" could not be read").arg(shown(fileName)));
     }
-    return ParseConfigRecords(bytes, fileName);
+    return bytes;
 }

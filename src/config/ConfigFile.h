@@ -37,3 +37,9 @@ ConfigFileContents ParseConfigRecords(const QByteArray& bytes, const QString& fi
 
 // Reads and parses a file; raises VarnexError when it cannot be read.
 ConfigFileContents ImportConfigFile(const QString& fileName);
+// Replaces a file with `bytes` in one step; a failure raises VarnexError and
+// leaves an existing file as it was.
+void WriteConfigFileBytes(const QString& fileName, const QByteArray& bytes);
+// A configuration file's bytes, whatever its format; raises VarnexError naming
+// the file when it is missing or cannot be read.
+QByteArray ReadConfigFileBytes(const QString& fileName);

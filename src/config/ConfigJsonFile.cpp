@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QSaveFile>
 
 namespace {
 QString shown(const QString& path) {
@@ -20,32 +19,7 @@ QString shown(const QString& path) {
                           .arg(shown(path), problem));
 }
 
-QByteArray readWhole(const QString& path) {
-    QFile file(path);
-    if (!file.exists()) {
-        throw VarnexError(QStringLiteral("File not found: \"%1\"").arg(shown(path)));
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw VarnexError(QStringLiteral("File access denied: \"%1\"").arg(shown(path)));
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw VarnexError(QStringLiteral("The file \"%1\" could not be read").arg(shown(path)));
-    }
-    return bytes;
-}
 
-QString writeProblem(QFileDevice::FileError error) {
-    switch (error) {
-        case QFileDevice::OpenError:
-        case QFileDevice::PermissionsError:
-            return QStringLiteral("access denied or invalid file name");
-        case QFileDevice::ResourceError:
-            return QStringLiteral("disk full");
-        default:
-            return QStringLiteral("write error");
-    }
-}
 }  // namespace
 
 DeviceConfig DeviceConfigFromFile(const ConfigFileContents& contents) {
@@ -68,7 +42,7 @@ bool IsVxcFileName(const QString& path) {
 }
 
 ConfigDocument LoadConfigDocument(const QString& path) {
-    const QByteArray bytes = readWhole(path);
+    const QByteArray bytes = ReadConfigFileBytes(path);
     ConfigDocument doc;
     if (IsVxcFileName(path)) {
         const ConfigFileContents contents = ParseConfigRecords(bytes, path);
@@ -104,19 +78,5 @@ void SaveConfigDocument(const QString& path, const DeviceConfig& config,
         ExportConfigFile(path, identity.mac, config);
         return;
     }
-    const QByteArray bytes = ConfigJsonBytes(config, identity);
-    QSaveFile file(path);
-    auto fail = [&](QFileDevice::FileError error) {
-        throw VarnexError(QStringLiteral("The configuration could not be saved to \"%1\" (%2); "
-                                         "an existing file was left unchanged")
-                              .arg(shown(path), writeProblem(error)));
-    };
-    if (!file.open(QIODevice::WriteOnly)) fail(file.error());
-    // Flushed and checked before the commit: QSaveFile commits even when its
-    // buffered data did not reach the disk.
-    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
-        const QFileDevice::FileError error = file.error();
-        file.cancelWriting();
-        fail(error == QFileDevice::NoError ? QFileDevice::WriteError : error);
-    }
+    WriteConfigFileBytes(path, ConfigJsonBytes(config, identity));
 }

@@ -240,7 +240,7 @@ void TestConfigJson::refusedFile() {
 void TestConfigJson::unwritableFile() {
     const QString path = dir.filePath("missing/out.json");
     QCOMPARE(errorOf([&] { SaveConfigDocument(path, rows(1), {}); }),
-             "The configuration could not be saved to \"out.json\" (access denied or invalid "
+             "The configuration could not be exported to \"out.json\" (access denied or invalid "
              "file name); an existing file was left unchanged");
 }
 
