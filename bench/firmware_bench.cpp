@@ -23,8 +23,8 @@
 
 #include <QApplication>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <arpa/inet.h>
@@ -383,7 +383,8 @@ int main(int argc, char** argv) {
         std::printf("varnexctl firmware %d: %.3f s, %.0f KiB/s = %.0f %% of the ping-pong's rate\n",
                     pair, t, size / 1024.0 / t, 100.0 * cliRate.back());
     }
-    std::printf("varnexctl firmware / ping-pong: median %.0f %% by rate\n", 100.0 * median(cliRate));
+    std::printf("varnexctl firmware / ping-pong: median %.0f %% by rate\n",
+                100.0 * median(cliRate));
 
     // Where the time goes: the simulator against a bare socket, and the run
     // without the window.

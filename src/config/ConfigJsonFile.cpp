@@ -19,7 +19,6 @@ QString shown(const QString& path) {
                           .arg(shown(path), problem));
 }
 
-
 }  // namespace
 
 DeviceConfig DeviceConfigFromFile(const ConfigFileContents& contents) {

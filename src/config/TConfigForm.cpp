@@ -214,8 +214,8 @@ void TConfigForm::FlatButton1Click() {
         try {
             const QList<SectionWrite> writes =
                 BuildConfigWrite(MACLabel->text(), Marks, CurrentConfig());
-            SendSectionWrites(writes, [this](const QByteArray& d) { broadcast(d); },
-                              *services_.clock);
+            SendSectionWrites(
+                writes, [this](const QByteArray& d) { broadcast(d); }, *services_.clock);
             SendConfigApply();
         } catch (...) {
             FlatButton1->setEnabled(true);

@@ -299,7 +299,8 @@ void TestConfigE2E::gatewayVanishingMidDialogLeavesItUsable() {
     d.FlatButton1Click();  // Apply: sent into the void, no reply ever comes
     QTest::qWait(300);
     QVERIFY(s.fake.prompts.errors.isEmpty());
-    QVERIFY(!s.fake.prompts.messages.contains(QStringLiteral("Configuration was successfully applied")));
+    QVERIFY(!s.fake.prompts.messages.contains(
+        QStringLiteral("Configuration was successfully applied")));
     QVERIFY(d.isVisible());
 
     // The dialog still closes normally and the main window can search again.

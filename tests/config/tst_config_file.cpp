@@ -16,7 +16,6 @@ QByteArray hex(const QByteArray& h) {
     return QByteArray::fromHex(h);
 }
 
-
 DeviceConfig twoRows() {
     DeviceConfig c;
     NetworkSettings& n = c.network;
