@@ -223,13 +223,14 @@ Upgrade upgradeThroughWindow(const QString& image, const QStringList& simArgs) {
         form.RGrid->Cells(DeviceColumn::Mac, 0).SetCellText(kMac);
         form.DeviceCount = 1;
         form.SelectedRow = 0;
-        // The window's own receive handler, with the time each chunk came back
-        // to the endpoint (a broadcast reaches its sender too), as it left.
+        // The window's own receive handler, with the time each acknowledgement
+        // arrived: one exchange lies between two of them. (The chunks' own echoes
+        // no longer reach the window: its endpoint drops requests in the kernel.)
         std::vector<Clk::time_point> chunks;
         TFormDetect* window = &form;
         form.UDPServer->SetOnUDPRead(
             [&chunks, window](UdpEndpoint&, const QByteArray& d, const UdpEndpoint::Binding& b) {
-                if (ReplyLetter(d) == 'F') chunks.push_back(Clk::now());
+                if (ReplyLetter(d) == 'f') chunks.push_back(Clk::now());
                 window->UDPServerUDPRead(d, b.interfaceIndex);
             });
         QCoreApplication::processEvents();

@@ -64,6 +64,7 @@ TFormDetect::TFormDetect(const Services& services, QWidget* parent)
     UDPServer->SetBroadcastEnabled(true);
     UDPServer->SetBufferSize(8192);
     UDPServer->SetThreadedEvent(true);
+    UDPServer->SetDropRequests(true);
     UDPServer->SetOnUDPRead(
         [this](UdpEndpoint&, const QByteArray& datagram, const UdpEndpoint::Binding& binding) {
             UDPServerUDPRead(datagram, binding.interfaceIndex);

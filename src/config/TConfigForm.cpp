@@ -49,6 +49,7 @@ TConfigForm::TConfigForm(const Services& services, QWidget* parent)
     ConfigUDP->SetBufferSize(8192);
     // Replies fill widgets: the handler runs on the UI thread.
     ConfigUDP->SetThreadedEvent(false);
+    ConfigUDP->SetDropRequests(true);
     ConfigUDP->SetOnUDPRead([this](UdpEndpoint&, const QByteArray& datagram,
                                    const UdpEndpoint::Binding&) { ConfigUDPUDPRead(datagram); });
 

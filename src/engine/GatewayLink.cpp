@@ -13,6 +13,7 @@ GatewayLink::GatewayLink(const QString& interfaceName) {
     endpoint_.SetBroadcastEnabled(true);
     endpoint_.SetBufferSize(8192);
     endpoint_.SetThreadedEvent(true);
+    endpoint_.SetDropRequests(true);
     endpoint_.SetOnUDPRead(
         [this](UdpEndpoint&, const QByteArray& datagram, const UdpEndpoint::Binding& binding) {
             received(datagram, binding.interfaceIndex);

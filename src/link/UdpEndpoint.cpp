@@ -7,6 +7,7 @@
 #include <QMetaObject>
 
 #include <arpa/inet.h>
+#include <linux/filter.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -35,6 +36,22 @@ VarnexError sendError(ssize_t sent, int err) {
         return socketError(err);
     }
     return VarnexError(QStringLiteral("Not all bytes sent."));
+}
+
+// A socket filter that drops every datagram whose second byte (the letter after
+// STX) is an upper-case letter. A UDP socket's filter sees the datagram from its
+// 8-byte UDP header on, so the letter is at offset 9. Without the filter the
+// datagram would only be read and ignored, so a failure to attach it is not an error.
+void dropRequestsIn(int fd) {
+    static sock_filter code[] = {
+        {BPF_LD | BPF_B | BPF_ABS, 0, 0, 8 + 1},
+        {BPF_JMP | BPF_JGE | BPF_K, 0, 2, 'A'},  // below 'A': keep
+        {BPF_JMP | BPF_JGT | BPF_K, 1, 0, 'Z'},  // above 'Z': keep
+        {BPF_RET | BPF_K, 0, 0, 0},              // drop
+        {BPF_RET | BPF_K, 0, 0, 0xFFFFFFFF},     // keep whole
+    };
+    const sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+    ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
 }
 
 // The interface a datagram came in on, from its IP_PKTINFO control message.
@@ -124,6 +141,7 @@ void UdpEndpoint::activate() {
         // through that one.
         const int on = 1;
         ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+        if (dropRequests_) dropRequestsIn(fd);
         quint32 address = 0;
         if (!ParseDottedIPv4(b.address, address)) {
             closeOpened();

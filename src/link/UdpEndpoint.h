@@ -62,6 +62,12 @@ public:
     // thread at once, discards what the sockets held and closes them.
     void SetActive(bool on);
 
+    // Requests (an upper-case letter after STX) are for gateways: the program's
+    // own come back to it from every broadcast, one for each firmware chunk, and
+    // no handler of the program takes them. With this set, the kernel drops them
+    // before they wake the receiving thread. Set while inactive.
+    void SetDropRequests(bool on) { dropRequests_ = on; }
+
     // Limits sending and receiving to the interface of that name; empty: every
     // interface. Set while inactive.
     const QString& InterfaceName() const { return interfaceName_; }
@@ -101,6 +107,7 @@ private:
     bool threadedEvent_ = true;
     ReadHandler onUDPRead_;
     QString interfaceName_;
+    bool dropRequests_ = false;
 
     std::vector<int> sockets_;  // one per binding while active
     int wakeFd_ = -1;           // eventfd that ends the receiving thread's wait at once

@@ -63,6 +63,8 @@ private slots:
     void broadcastPermission();
     void handOffKeepsArrivalOrderOnUiThread();
     void deactivationDuringHandOffDoesNotDeadlock();
+    void requestsAreDroppedBeforeTheHandler_data();
+    void requestsAreDroppedBeforeTheHandler();
     void overlongDatagramIsDropped();
     void waitWakesOnReplyAndGivesUp();
 };
@@ -133,13 +135,15 @@ void TestEndpoint::broadcastPermission() {
     m.ep.SetActive(true);
     m.ep.SetBroadcastEnabled(false);
     // A plain send to the broadcast address needs the permission...
-    QCOMPARE(errorOf([&] { m.ep.SendToHost(QStringLiteral("255.255.255.255"), 2058, "\x02Z\x03"); }),
-             QStringLiteral("Socket Error # 13\r\nPermission denied"));
+    QCOMPARE(
+        errorOf([&] { m.ep.SendToHost(QStringLiteral("255.255.255.255"), 2058, "\x02Z\x03"); }),
+        QStringLiteral("Socket Error # 13\r\nPermission denied"));
     // ...SendBroadcast grants it for its own send and takes it away again.
     m.ep.SendBroadcast(DeviceDatagram::DiscoveryRequest(), 2058);
     QTRY_COMPARE(m.snapshot().size(), 1);
-    QVERIFY(errorOf([&] { m.ep.SendToHost(QStringLiteral("255.255.255.255"), 2058, "\x02Z\x03"); })
-                .startsWith(QStringLiteral("Socket Error # 13")));
+    QVERIFY(errorOf([&] {
+                m.ep.SendToHost(QStringLiteral("255.255.255.255"), 2058, "\x02Z\x03");
+            }).startsWith(QStringLiteral("Socket Error # 13")));
     m.ep.SetBroadcastEnabled(true);
     m.ep.SendToHost(QStringLiteral("255.255.255.255"), 2058, QByteArray("\x02Z\x03", 3));
     QTRY_COMPARE(m.snapshot().size(), 2);
@@ -175,6 +179,53 @@ void TestEndpoint::deactivationDuringHandOffDoesNotDeadlock() {
     }
 }
 
+void TestEndpoint::requestsAreDroppedBeforeTheHandler_data() {
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<bool>("delivered");
+    QTest::newRow("a chunk (F)") << QByteArray(
+                                        "\x02"
+                                        "F0123\x03")
+                                 << false;
+    QTest::newRow("an apply request (A)") << QByteArray(
+                                                 "\x02"
+                                                 "A\x03")
+                                          << false;
+    QTest::newRow("Z") << QByteArray(
+                              "\x02"
+                              "Z\x03")
+                       << false;
+    QTest::newRow("an acknowledgement (f)") << QByteArray(
+                                                   "\x02"
+                                                   "f0123\x03")
+                                            << true;
+    QTest::newRow("the discovery request (g)") << QByteArray(
+                                                      "\x02"
+                                                      "g\x03")
+                                               << true;
+    QTest::newRow("@, just below A") << QByteArray(
+                                            "\x02"
+                                            "@\x03")
+                                     << true;
+    QTest::newRow("[, just above Z") << QByteArray(
+                                            "\x02"
+                                            "[\x03")
+                                     << true;
+    QTest::newRow("one byte: no letter") << QByteArray("\x02") << false;
+}
+
+void TestEndpoint::requestsAreDroppedBeforeTheHandler() {
+    QFETCH(QByteArray, datagram);
+    QFETCH(bool, delivered);
+    MainEndpoint m;
+    m.ep.SetDropRequests(true);
+    m.ep.SetActive(true);
+    Peer peer;
+    peer.ep.SendToHost(NetnsEnv::hostIp(), 2058, datagram);
+    peer.ep.SendToHost(NetnsEnv::hostIp(), 2058, "end");  // kept: what came before has been seen
+    QTRY_VERIFY(m.snapshot().contains("end"));
+    QCOMPARE(m.snapshot().contains(datagram), delivered);
+}
+
 void TestEndpoint::overlongDatagramIsDropped() {
     MainEndpoint m;
     m.ep.SetBufferSize(16);
@@ -192,11 +243,16 @@ void TestEndpoint::waitWakesOnReplyAndGivesUp() {
     slot.Clear();
     std::thread sender([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        slot.Store(QByteArray("\x02" "f1\x03", 4));
+        slot.Store(
+            QByteArray("\x02"
+                       "f1\x03",
+                       4));
     });
     const QByteArray reply = WaitForReply(slot, 3, clock);
     sender.join();
-    QCOMPARE(reply, QByteArray("\x02" "f1\x03", 4));
+    QCOMPARE(reply, QByteArray("\x02"
+                               "f1\x03",
+                               4));
     QCOMPARE(slot.AckArrived(), 0);
 
     // No reply: the wait gives up; a fast clock keeps the test short.
