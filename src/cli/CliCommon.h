@@ -65,7 +65,7 @@ int TimeoutArgument(const QString& text);
 // another program holds it.
 std::unique_ptr<GatewayLink> OpenLink(const QString& interfaceName);
 
-// Finds the gateways with these MACs; UsageError is not used: a MAC nobody
+// Finds the gateways with these MACs in one discovery; a MAC nobody
 // answered for is listed in `missing`.
 QList<DiscoveryReply> FindGateways(GatewayLink& link, const QStringList& macs, int timeoutMs,
                                    QStringList& missing);

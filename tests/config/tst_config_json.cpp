@@ -93,7 +93,6 @@ private slots:
     void refusedJson();
     void refusedFile_data();
     void refusedFile();
-    void unwritableFile();
     void differences_data();
     void differences();
 
@@ -226,7 +225,6 @@ void TestConfigJson::refusedFile_data() {
     QTest::newRow("document refused") << "empty.txt" << QByteArray("{}")
                                       << "The configuration file \"empty.txt\" cannot be read: "
                                          "network: missing";
-    QTest::newRow("no file") << "absent.json" << QByteArray() << "File not found: \"absent.json\"";
 }
 
 void TestConfigJson::refusedFile() {
@@ -235,13 +233,6 @@ void TestConfigJson::refusedFile() {
     QFETCH(QString, error);
     if (!bytes.isEmpty()) writeAll(dir.filePath(name), bytes);
     QCOMPARE(errorOf([&] { LoadConfigDocument(dir.filePath(name)); }), error);
-}
-
-void TestConfigJson::unwritableFile() {
-    const QString path = dir.filePath("missing/out.json");
-    QCOMPARE(errorOf([&] { SaveConfigDocument(path, rows(1), {}); }),
-             "The configuration could not be exported to \"out.json\" (access denied or invalid "
-             "file name); an existing file was left unchanged");
 }
 
 void TestConfigJson::differences_data() {

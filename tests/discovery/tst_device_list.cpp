@@ -201,8 +201,8 @@ void TestDeviceList::batchListsAsOneByOne_data() {
 void TestDeviceList::batchListsAsOneByOne() {
     QFETCH(QStringList, listed);
     QFETCH(QStringList, batch);
-    const auto reply = [](const QString& spec) {
-        const QStringList parts = spec.split(QLatin1Char('@'));
+    const auto reply = [](const QString& entry) {
+        const QStringList parts = entry.split(QLatin1Char('@'));
         DiscoveryReply r;
         r.Mac = QStringLiteral("00-00-00-00-00-") + parts.last();
         r.DeviceName = parts.size() > 1 ? parts.first() : QString();
@@ -213,13 +213,13 @@ void TestDeviceList::batchListsAsOneByOne() {
     TFormDetect batched(fake.services);
     TFormDetect oneByOne(fake.services);
     QVector<DiscoveryReply> replies;
-    for (const QString& spec : listed) {
-        batched.AddDevice(reply(spec));
-        oneByOne.AddDevice(reply(spec));
+    for (const QString& entry : listed) {
+        batched.AddDevice(reply(entry));
+        oneByOne.AddDevice(reply(entry));
     }
-    for (const QString& spec : batch) {
-        replies << reply(spec);
-        oneByOne.AddDevice(reply(spec));
+    for (const QString& entry : batch) {
+        replies << reply(entry);
+        oneByOne.AddDevice(reply(entry));
     }
     QSignalSpy inserted(batched.RGrid->model(), &QAbstractItemModel::rowsInserted);
     QSignalSpy changed(batched.RGrid->model(), &QAbstractItemModel::dataChanged);
