@@ -6,7 +6,7 @@
 // Run inside the project's namespaces with a display and a session bus of its own:
 //   tests/netns/netns-run xvfb-run -a dbus-run-session -- build/bench/a11y_bench [gateways]
 //   [seconds]
-#include "app/TFormDetect.h"
+#include "mainwindow/TFormDetect.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"

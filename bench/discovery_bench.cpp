@@ -3,7 +3,7 @@
 // and the longest stall of the UI event loop meanwhile (a 1 ms timer's gaps).
 // Run inside the project's namespaces:
 //   tests/netns/netns-run build/bench/discovery_bench [gateways]
-#include "app/TFormDetect.h"
+#include "mainwindow/TFormDetect.h"
 #include "link/DeviceDatagram.h"
 #include "link/UdpEndpoint.h"
 #include "support/FakeSeams.h"

@@ -5,7 +5,7 @@
 // Run inside the project's namespaces, with the links to measure:
 //   tests/netns/netns-run --topology plant-only build/bench/interfaces_bench
 //   tests/netns/netns-run --topology links=4 build/bench/interfaces_bench
-#include "app/TFormDetect.h"
+#include "mainwindow/TFormDetect.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 

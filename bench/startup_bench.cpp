@@ -1,8 +1,8 @@
 // Start-up time to the first painted main window, against a bare Qt window.
 // Each sample is a fresh process (offscreen platform): the parent notes the time
 // before it starts the child, the child prints the time of its first paint.
-#include "app/TFormDetect.h"
-#include "config/TConfigForm.h"
+#include "mainwindow/TFormDetect.h"
+#include "configform/TConfigForm.h"
 #include "support/FakeSeams.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "cli/CliCommon.h"
+#include "CliCommon.h"
 
 #include "engine/GatewayLink.h"
 #include "link/VarnexError.h"

@@ -1,6 +1,6 @@
 // varnexctl config get | put | diff: a gateway's whole configuration against a
 // .vxc or JSON file.
-#include "cli/CliCommon.h"
+#include "CliCommon.h"
 
 #include "config/ConfigDiff.h"
 #include "config/ConfigJson.h"

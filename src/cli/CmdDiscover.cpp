@@ -1,5 +1,5 @@
 // varnexctl discover: every gateway that answers a Search, as text or JSON.
-#include "cli/CliCommon.h"
+#include "CliCommon.h"
 
 #include "engine/GatewayLink.h"
 #include "link/NetInterfaces.h"

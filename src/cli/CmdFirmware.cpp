@@ -1,5 +1,5 @@
 // varnexctl firmware: one image to several gateways in turn.
-#include "cli/CliCommon.h"
+#include "CliCommon.h"
 
 #include "actions/Firmware.h"
 #include "actions/FirmwareUpgrade.h"

@@ -1,5 +1,5 @@
 // varnexctl set: the IP settings and name of one gateway, as the device list's Apply writes them.
-#include "cli/CliCommon.h"
+#include "CliCommon.h"
 
 #include "actions/SetNetwork.h"
 #include "discovery/IPv4Text.h"

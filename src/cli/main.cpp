@@ -1,6 +1,6 @@
 // varnexctl: the gateways' discovery, settings, configuration and firmware from
 // the command line, on the same engine as the window.
-#include "cli/CliCommon.h"
+#include "CliCommon.h"
 
 #include "VarnexVersion.h"
 #include "link/VarnexError.h"

@@ -1,6 +1,6 @@
 // "Apply" in the test's own namespaces: the datagrams really go out, and the
 // gateway simulator takes them.
-#include "app/TFormDetect.h"
+#include "mainwindow/TFormDetect.h"
 #include "discovery/DiscoveryReply.h"
 #include "link/DeviceDatagram.h"
 #include "link/UdpEndpoint.h"

@@ -1,6 +1,6 @@
 // "Web" and "Telnet" as the operator meets them; the platform seam records what
 // would be started.
-#include "app/TFormDetect.h"
+#include "mainwindow/TFormDetect.h"
 #include "discovery/DiscoveryReply.h"
 #include "support/FakeSeams.h"
 #include "widgets/TRealGrid.h"

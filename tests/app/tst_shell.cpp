@@ -1,7 +1,7 @@
 // The main window's start state, busy state and error display, offscreen.
 #include "app/ErrorDisplay.h"
-#include "actions/FirmwareScreen.h"
-#include "app/TFormDetect.h"
+#include "mainwindow/FirmwareScreen.h"
+#include "mainwindow/TFormDetect.h"
 #include "discovery/DiscoveryReply.h"
 #include "link/UdpEndpoint.h"
 #include "link/VarnexError.h"

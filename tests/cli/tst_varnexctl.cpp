@@ -1,8 +1,8 @@
 // varnexctl as an operator's script runs it: arguments in, output and exit code
 // out, against simulated gateways behind the plant link (and one behind the
 // office link), with what the gateways then hold read from the simulator.
-#include "app/TFormDetect.h"
-#include "config/TConfigForm.h"
+#include "mainwindow/TFormDetect.h"
+#include "configform/TConfigForm.h"
 #include "config/WhileModal.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"

@@ -2,9 +2,9 @@
 // change marks and its result, the operator's lists and keys, Apply, Export and
 // Import. Replies go straight into ConfigUDPUDPRead; sends are recorded.
 #include "ConfigReplies.h"
-#include "config/ConfigEdit.h"
+#include "configform/ConfigEdit.h"
 #include "config/ConfigFile.h"
-#include "config/TConfigForm.h"
+#include "configform/TConfigForm.h"
 #include "link/UdpEndpoint.h"
 #include "link/VarnexError.h"
 #include "support/FakeSeams.h"

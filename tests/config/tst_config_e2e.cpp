@@ -2,9 +2,9 @@
 // configuration dialog reads, edits, writes, exports and imports them over the
 // network, and the simulator's dump tells what the gateways now hold.
 #include "WhileModal.h"
-#include "app/TFormDetect.h"
-#include "config/ConfigEdit.h"
-#include "config/TConfigForm.h"
+#include "mainwindow/TFormDetect.h"
+#include "configform/ConfigEdit.h"
+#include "configform/TConfigForm.h"
 #include "link/UdpEndpoint.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"

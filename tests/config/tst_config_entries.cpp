@@ -2,8 +2,8 @@
 // dialog's own (recorded) queries: no device, "Configure" without a change,
 // "Import" cancelled or of a damaged file.
 #include "WhileModal.h"
-#include "app/TFormDetect.h"
-#include "config/TConfigForm.h"
+#include "mainwindow/TFormDetect.h"
+#include "configform/TConfigForm.h"
 #include "link/UdpEndpoint.h"
 #include "support/FakeSeams.h"
 #include "widgets/TRealGrid.h"

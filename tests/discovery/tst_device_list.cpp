@@ -2,10 +2,10 @@
 // filter, marking for Apply, the countdown, and Search IP's cancel path. No
 // socket is opened here; the end-to-end test covers the network.
 #include "DiscoveryTestData.h"
-#include "app/TFormDetect.h"
+#include "mainwindow/TFormDetect.h"
 #include "discovery/DiscoveryInbox.h"
 #include "discovery/DiscoveryReply.h"
-#include "discovery/TFormSearchIP.h"
+#include "mainwindow/TFormSearchIP.h"
 #include "link/ReplySlot.h"
 #include "link/UdpEndpoint.h"
 #include "support/FakeSeams.h"

@@ -1,7 +1,7 @@
 // Sessions at the gateways: the program in its namespace, simulated gateways in
 // theirs, "Search" and "Search IP" pressed as the operator would.
-#include "app/TFormDetect.h"
-#include "discovery/TFormSearchIP.h"
+#include "mainwindow/TFormDetect.h"
+#include "mainwindow/TFormSearchIP.h"
 #include "link/UdpEndpoint.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"

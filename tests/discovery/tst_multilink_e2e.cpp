@@ -2,11 +2,11 @@
 // either beside an office link that holds it (two-links) or alone (plant-only).
 // Every flow must reach the gateways behind the plant link, and what is meant
 // for one gateway must not leave through the office link.
-#include "app/TFormDetect.h"
-#include "config/ConfigEdit.h"
-#include "config/TConfigForm.h"
+#include "mainwindow/TFormDetect.h"
+#include "configform/ConfigEdit.h"
+#include "configform/TConfigForm.h"
 #include "config/WhileModal.h"
-#include "discovery/DeviceListColumns.h"
+#include "mainwindow/DeviceListColumns.h"
 #include "link/NetInterfaces.h"
 #include "link/UdpEndpoint.h"
 #include "support/FakeSeams.h"

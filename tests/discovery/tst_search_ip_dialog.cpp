@@ -1,6 +1,6 @@
 // The "Search by IP" dialog on its own: what the operator sees for each entry,
 // and Enter acting on its release.
-#include "discovery/TFormSearchIP.h"
+#include "mainwindow/TFormSearchIP.h"
 #include "support/FakeSeams.h"
 
 #include <QAccessible>

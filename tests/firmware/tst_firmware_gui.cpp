@@ -1,8 +1,8 @@
 // "Upgrade Firmware" as the operator uses it: the main window with one listed
 // gateway, played by the simulator in the gateways' namespace.
-#include "actions/FirmwareScreen.h"
-#include "app/TFormDetect.h"
-#include "discovery/DeviceListColumns.h"
+#include "mainwindow/FirmwareScreen.h"
+#include "mainwindow/TFormDetect.h"
+#include "mainwindow/DeviceListColumns.h"
 #include "link/UdpEndpoint.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"

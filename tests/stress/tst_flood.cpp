@@ -1,5 +1,5 @@
 // A flood of junk, truncated and valid datagrams at port 2058 during a Search.
-#include "app/TFormDetect.h"
+#include "mainwindow/TFormDetect.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"

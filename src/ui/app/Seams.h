@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QString>
+
+class QWidget;
+class Clock;
+
+// What tests must answer or record goes through one interface each. The program
+// passes the real ones (RealSeams.h); tests pass fakes.
+
+// Operator prompts: messages, the error display and the file dialogs.
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // Modal, titled with the application title, a single OK, no icon.
+    virtual void Message(QWidget* parent, const QString& text) = 0;
+    // The top-level error display: the error icon, the application title.
+    virtual void Error(QWidget* parent, const QString& text) = 0;
+
+    struct FileDialog {
+        QString title;
+        QString filter;  // Qt form: "All files (*.*);;Firmware File (*.bin)"
+        QString defaultSuffix;
+        QString fileName;
+    };
+    // The chosen path, or an empty text when the operator cancelled.
+    virtual QString OpenFile(QWidget* parent, const FileDialog& dialog) = 0;
+    virtual QString SaveFile(QWidget* parent, const FileDialog& dialog) = 0;
+};
+
+struct Services {
+    Prompts* prompts = nullptr;
+    Platform* platform = nullptr;
+    Clock* clock = nullptr;
+};
