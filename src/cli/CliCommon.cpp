@@ -1,6 +1,8 @@
 #include "CliCommon.h"
 
-#include "engine/GatewayLink.h"
+#include "engine/GatewayEngine.h"
+#include "link/Clock.h"
+#include "link/Codecs.h"
 #include "link/VarnexError.h"
 
 #include <QCoreApplication>
@@ -79,10 +81,12 @@ int TimeoutArgument(const QString& text) {
     return static_cast<int>(seconds * 1000);
 }
 
-std::unique_ptr<GatewayLink> OpenLink(const QString& interfaceName) {
-    auto link = std::make_unique<GatewayLink>(interfaceName);
+std::unique_ptr<GatewayEngine> OpenEngine(const QString& interfaceName) {
+    static SystemClock clock;
+    auto engine = std::make_unique<GatewayEngine>(clock);
+    engine->SetInterfaceName(interfaceName);
     try {
-        link->Open();
+        engine->Hold();
     } catch (const VarnexError& e) {
         if (e.text().contains(QStringLiteral("already in use"))) {
             throw VarnexError(QStringLiteral(
@@ -91,12 +95,12 @@ std::unique_ptr<GatewayLink> OpenLink(const QString& interfaceName) {
         }
         throw;
     }
-    return link;
+    return engine;
 }
 
-QList<DiscoveryReply> FindGateways(GatewayLink& link, const QStringList& macs, int timeoutMs,
+QList<DiscoveryReply> FindGateways(GatewayEngine& engine, const QStringList& macs, int timeoutMs,
                                    QStringList& missing) {
-    const QList<DiscoveryReply> found = link.Discover(timeoutMs, macs);
+    const QList<DiscoveryReply> found = engine.Discover(timeoutMs, macs);
     QList<DiscoveryReply> wanted;
     missing.clear();
     for (const QString& mac : macs) {
@@ -112,9 +116,9 @@ QList<DiscoveryReply> FindGateways(GatewayLink& link, const QStringList& macs, i
     return wanted;
 }
 
-DiscoveryReply FindGateway(GatewayLink& link, const QString& mac, int timeoutMs) {
+DiscoveryReply FindGateway(GatewayEngine& engine, const QString& mac, int timeoutMs) {
     QStringList missing;
-    const QList<DiscoveryReply> found = FindGateways(link, {mac}, timeoutMs, missing);
+    const QList<DiscoveryReply> found = FindGateways(engine, {mac}, timeoutMs, missing);
     if (found.isEmpty())
         throw VarnexError(QStringLiteral("no gateway with MAC %1 answered").arg(mac));
     return found.first();

@@ -9,7 +9,7 @@
 #include <memory>
 #include <stdexcept>
 
-class GatewayLink;
+class GatewayEngine;
 struct DiscoveryReply;
 
 // Exit codes: 0 done, 1 the operation failed (no reply, refused, mismatch),
@@ -61,16 +61,16 @@ QString MacArgument(const QString& text);
 // A --timeout in seconds (0.1 to 3600) as milliseconds, or UsageError.
 int TimeoutArgument(const QString& text);
 
-// Port 2058 bound for this command, with a message an operator understands when
-// another program holds it.
-std::unique_ptr<GatewayLink> OpenLink(const QString& interfaceName);
+// The engine with port 2058 held for this command, with a message an operator
+// understands when another program holds it.
+std::unique_ptr<GatewayEngine> OpenEngine(const QString& interfaceName);
 
 // Finds the gateways with these MACs in one discovery; a MAC nobody
 // answered for is listed in `missing`.
-QList<DiscoveryReply> FindGateways(GatewayLink& link, const QStringList& macs, int timeoutMs,
+QList<DiscoveryReply> FindGateways(GatewayEngine& engine, const QStringList& macs, int timeoutMs,
                                    QStringList& missing);
 // The one gateway with this MAC, or VarnexError "no gateway with MAC … answered".
-DiscoveryReply FindGateway(GatewayLink& link, const QString& mac, int timeoutMs);
+DiscoveryReply FindGateway(GatewayEngine& engine, const QString& mac, int timeoutMs);
 
 constexpr int DefaultTimeoutMs = 3000;
 

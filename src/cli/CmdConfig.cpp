@@ -5,8 +5,7 @@
 #include "config/ConfigDiff.h"
 #include "config/ConfigJson.h"
 #include "engine/ConfigExchange.h"
-#include "engine/GatewayLink.h"
-#include "link/Clock.h"
+#include "engine/GatewayEngine.h"
 #include "link/VarnexError.h"
 
 #include <optional>
@@ -27,11 +26,10 @@ ConfigDocument loadDocument(const QString& path) {
 }
 
 // The gateway's configuration, with its identity from the discovery reply.
-ConfigDocument readGateway(GatewayLink& link, const QString& mac, int timeoutMs) {
-    const DiscoveryReply found = FindGateway(link, mac, timeoutMs);
-    SystemClock clock;
+ConfigDocument readGateway(GatewayEngine& engine, const QString& mac, int timeoutMs) {
+    const DiscoveryReply found = FindGateway(engine, mac, timeoutMs);
     Err(QStringLiteral("reading the configuration of %1\n").arg(mac));
-    const GatewayConfigRead read = ReadGatewayConfig(link, mac, clock);
+    const GatewayConfigRead read = ReadGatewayConfig(engine, mac);
     const int rows = read.config.network.portCount;
     if (read.portRowsAnswered < rows || read.loraRowsAnswered < rows) {
         Err(QStringLiteral(
@@ -71,8 +69,8 @@ int get(const QStringList& words) {
     const QString mac = MacArgument(cl.positional().first());
     const int timeoutMs = TimeoutArgument(cl.parser().value(kTimeout));
 
-    auto link = OpenLink(cl.interfaceName());
-    const ConfigDocument doc = readGateway(*link, mac, timeoutMs);
+    auto engine = OpenEngine(cl.interfaceName());
+    const ConfigDocument doc = readGateway(*engine, mac, timeoutMs);
     if (cl.parser().isSet(output)) {
         const QString path = cl.parser().value(output);
         SaveConfigDocument(path, doc.config, doc.identity);
@@ -131,14 +129,13 @@ int put(const QStringList& words) {
         throw UsageError(e.text());
     }
 
-    auto link = OpenLink(args->interfaceName);
-    FindGateway(*link, mac, args->timeoutMs);
-    SystemClock clock;
+    auto engine = OpenEngine(args->interfaceName);
+    FindGateway(*engine, mac, args->timeoutMs);
     Err(QStringLiteral("writing the configuration of %1\n").arg(mac));
-    if (!WriteGatewayConfig(*link, mac, writes, clock)) {
+    if (!WriteGatewayConfig(*engine, mac, writes)) {
         throw VarnexError(QStringLiteral("%1 did not confirm the new configuration").arg(mac));
     }
-    const ConfigDocument now = readGateway(*link, mac, args->timeoutMs);
+    const ConfigDocument now = readGateway(*engine, mac, args->timeoutMs);
     const QStringList notHeld = RowsOnlyInFile(now.config, file.config);
     if (!notHeld.isEmpty()) {
         Err(QStringLiteral("%1 holds fewer rows than the file; it did not keep %2\n")
@@ -166,8 +163,8 @@ int diff(const QStringList& words) {
     const QString& mac = args->mac;
     const ConfigDocument& file = args->file;
 
-    auto link = OpenLink(args->interfaceName);
-    const ConfigDocument gateway = readGateway(*link, mac, args->timeoutMs);
+    auto engine = OpenEngine(args->interfaceName);
+    const ConfigDocument gateway = readGateway(*engine, mac, args->timeoutMs);
     const QStringList differences = ConfigDifferences(gateway.config, file.config, DiffRows::All);
     printDifferences(differences);
     Err(differences.isEmpty() ? QStringLiteral("%1 matches the file\n").arg(mac)

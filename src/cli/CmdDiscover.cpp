@@ -1,7 +1,7 @@
 // varnexctl discover: every gateway that answers a Search, as text or JSON.
 #include "CliCommon.h"
 
-#include "engine/GatewayLink.h"
+#include "engine/GatewayEngine.h"
 #include "link/NetInterfaces.h"
 
 #include <QElapsedTimer>
@@ -57,10 +57,10 @@ int RunDiscover(const QStringList& words) {
     if (!cl.parse(words, 0, 0)) return Exit::Ok;
     const int timeoutMs = TimeoutArgument(cl.parser().value(timeout));
 
-    auto link = OpenLink(cl.interfaceName());
+    auto engine = OpenEngine(cl.interfaceName());
     QElapsedTimer elapsed;
     elapsed.start();
-    const QList<DiscoveryReply> found = link->Discover(timeoutMs);
+    const QList<DiscoveryReply> found = engine->Discover(timeoutMs);
     if (cl.parser().isSet(json)) {
         QJsonArray all;
         for (const DiscoveryReply& r : found) all.append(gatewayJson(r));

@@ -1,10 +1,8 @@
 // varnexctl firmware: one image to several gateways in turn.
 #include "CliCommon.h"
 
-#include "actions/Firmware.h"
-#include "actions/FirmwareUpgrade.h"
-#include "engine/GatewayLink.h"
-#include "link/Clock.h"
+#include "engine/FirmwareRun.h"
+#include "engine/GatewayEngine.h"
 #include "link/VarnexError.h"
 
 #include <QElapsedTimer>
@@ -61,21 +59,19 @@ private:
 };
 
 // One gateway's upgrade; the failure's reason, or an empty text on success.
-QString upgrade(GatewayLink& link, const QString& imagePath, const QString& mac, double& seconds) {
-    QFile image(imagePath);
-    if (!image.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot open %1: %2").arg(imagePath, image.errorString());
+QString upgrade(GatewayEngine& engine, const QByteArray& image, const QString& mac,
+                double& seconds) {
     Progress progress(mac, image.size());
-    SystemClock clock;
-    FirmwareUpgrade run(FirmwareMacPrefix(mac), image, link.Endpoint(), link.AckSlot(), clock,
-                        progress);
-    run.SetInterface(link.InterfaceOf(mac));
     try {
-        const FirmwareOutcome outcome = run.Run();
+        const std::shared_ptr<FirmwareRun> run = engine.StartFirmware(mac, image);
+        FirmwareFollower follower(*run, progress);
+        // The engine runs the exchange; this thread wakes to redraw the progress.
+        while (!run->Wait(QDeadlineTimer(100))) follower.Update();
+        follower.Update();
         seconds = progress.Seconds();
-        if (outcome == FirmwareOutcome::Succeeded) return QString();
-        return run.Failure().isEmpty() ? QStringLiteral("the gateway reported a failure")
-                                       : run.Failure();
+        if (run->Outcome() == FirmwareOutcome::Succeeded) return QString();
+        return run->Failure().isEmpty() ? QStringLiteral("the gateway reported a failure")
+                                        : run->Failure();
     } catch (const VarnexError& e) {
         return e.text();
     }
@@ -107,24 +103,30 @@ int RunFirmware(const QStringList& words) {
     QStringList macs;
     for (const QString& word : cl.positional().mid(1)) macs << MacArgument(word);
     const int timeoutMs = TimeoutArgument(cl.parser().value(timeout));
+    QByteArray image;
     {
-        QFile image(imagePath);
-        if (!image.open(QIODevice::ReadOnly)) {
+        QFile file(imagePath);
+        if (!file.open(QIODevice::ReadOnly)) {
             throw UsageError(
-                QStringLiteral("cannot open the image %1: %2").arg(imagePath, image.errorString()));
+                QStringLiteral("cannot open the image %1: %2").arg(imagePath, file.errorString()));
+        }
+        try {
+            image = ReadFirmwareImage(imagePath);
+        } catch (const VarnexError& e) {
+            throw UsageError(e.text());
         }
     }
 
-    auto link = OpenLink(cl.interfaceName());
+    auto engine = OpenEngine(cl.interfaceName());
     QStringList missing;
-    FindGateways(*link, macs, timeoutMs, missing);
+    FindGateways(*engine, macs, timeoutMs, missing);
     QJsonArray results;
     int failed = 0;
     for (const QString& mac : macs) {
         double seconds = 0;
         const QString failure = missing.contains(mac)
                                     ? QStringLiteral("no gateway with MAC %1 answered").arg(mac)
-                                    : upgrade(*link, imagePath, mac, seconds);
+                                    : upgrade(*engine, image, mac, seconds);
         if (!failure.isEmpty()) ++failed;
         results.append(QJsonObject{{QStringLiteral("mac"), mac},
                                    {QStringLiteral("ok"), failure.isEmpty()},

@@ -3,12 +3,12 @@
 
 #include "actions/SetNetwork.h"
 #include "discovery/IPv4Text.h"
-#include "engine/GatewayLink.h"
+#include "engine/GatewayEngine.h"
+#include "engine/NetworkExchange.h"
 #include "link/Codecs.h"
 #include "link/VarnexError.h"
 
 #include <QJsonObject>
-#include <QThread>
 
 namespace {
 struct Field {
@@ -34,11 +34,6 @@ NetworkSettingsRow rowOf(const DiscoveryReply& r) {
     row.gateway = r.Gateway;
     row.viewIp = r.ViewIp;
     return row;
-}
-
-// What the gateway will report for a value once it has taken it.
-QString asReported(const Field& f, const QString& value) {
-    return f.address ? DecodeIPv4(EncodeIPv4(value)) : DecodeDeviceName(EncodeDeviceName(value));
 }
 }  // namespace
 
@@ -88,42 +83,30 @@ int RunSet(const QStringList& words) {
         throw UsageError(
             QStringLiteral("nothing to set: give --ip, --mask, --gateway, --view-ip or --name"));
 
-    auto link = OpenLink(cl.interfaceName());
-    const DiscoveryReply found = FindGateway(*link, mac, timeoutMs);
+    auto engine = OpenEngine(cl.interfaceName());
+    const DiscoveryReply found = FindGateway(*engine, mac, timeoutMs);
     NetworkSettingsRow row = rowOf(found);
     for (const auto& change : changes) row.*(change.first->member) = change.second;
-    QByteArray datagram;
     try {
-        datagram = BuildSetNetwork(row);
+        BuildSetNetwork(row);
     } catch (const VarnexError& e) {
         throw UsageError(e.text());
     }
-    link->SendTo(mac, datagram);
+    SendNetworkSettings(*engine, row);
     Err(QStringLiteral("sent the new settings to %1\n").arg(mac));
 
+    QStringList fields;
+    for (const auto& change : changes) fields << QString::fromLatin1(change.first->option);
     QStringList mismatches;
     const bool verify = !cl.parser().isSet(noVerify);
-    if (verify) {
-        // The gateway takes a moment to apply what it got before it answers anew.
-        QThread::msleep(200);
-        const NetworkSettingsRow now = rowOf(FindGateway(*link, mac, timeoutMs));
-        for (const auto& change : changes) {
-            const QString want = asReported(*change.first, change.second);
-            const QString have = now.*(change.first->member);
-            if (have != want) {
-                mismatches << QStringLiteral("%1: reports %2, expected %3")
-                                  .arg(QLatin1String(change.first->option), Printable(have),
-                                       Printable(want));
-            }
-        }
-    }
+    if (verify) mismatches = CheckNetworkSettings(*engine, row, fields, timeoutMs);
     if (cl.parser().isSet(json)) {
         QJsonObject result{{QStringLiteral("mac"), mac},
                            {QStringLiteral("verified"), verify && mismatches.isEmpty()}};
         for (const auto& change : changes) {
             result.insert(QString::fromLatin1(change.first->option)
                               .replace(QLatin1Char('-'), QLatin1Char('_')),
-                          asReported(*change.first, change.second));
+                          NetworkField(AsReported(row), QString::fromLatin1(change.first->option)));
         }
         OutJson(QJsonDocument(result));
     } else {
@@ -132,6 +115,6 @@ int RunSet(const QStringList& words) {
                           : mismatches.isEmpty() ? QStringLiteral("set and verified")
                                                  : QStringLiteral("NOT taken")));
     }
-    for (const QString& m : mismatches) Err(m + QLatin1Char('\n'));
+    for (const QString& m : mismatches) Err(Printable(m) + QLatin1Char('\n'));
     return mismatches.isEmpty() ? Exit::Ok : Exit::Failed;
 }

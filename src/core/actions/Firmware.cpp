@@ -8,14 +8,6 @@ namespace {
 constexpr char KindChunk = 0x00;
 constexpr char KindEnd = 0x01;
 
-int hexDigit(QChar c) {
-    const ushort u = c.unicode();
-    if (u >= '0' && u <= '9') return u - '0';
-    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
-    return -1;
-}
-
 QByteArray header(const QByteArray& mac, qint32 sequence, char kind, qint64 count,
                   quint32 checksum) {
     QByteArray out;
@@ -35,18 +27,6 @@ void FirmwareChecksum::Add(const QByteArray& bytes, qint64 first) {
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         Add(static_cast<quint8>(bytes[i]), first + i);
     }
-}
-
-QByteArray FirmwareMacPrefix(const QString& macText) {
-    QByteArray out(6, '\0');
-    for (int i = 0; i < 6; ++i) {
-        const int at = 3 * i;
-        if (at + 1 >= macText.size()) break;
-        const int hi = hexDigit(macText[at]);
-        const int lo = hexDigit(macText[at + 1]);
-        if (hi >= 0 && lo >= 0) out[i] = static_cast<char>(hi * 16 + lo);
-    }
-    return out;
 }
 
 QByteArray FirmwareChunk(const QByteArray& mac, qint32 sequence, const QByteArray& data,
@@ -86,6 +66,9 @@ FirmwareAck ParseFirmwareAck(const QByteArray& datagram) {
 AckVerdict JudgeFirmwareAck(const QByteArray& datagram, qint32 sent) {
     const FirmwareAck ack = ParseFirmwareAck(datagram);
     if (!ack.sequence) return AckVerdict::Unreadable;
+    // The number of a datagram the gateway has taken already: a late or doubled
+    // copy, which must not count for the one in flight.
+    if (*ack.sequence >= 0 && *ack.sequence < sent) return AckVerdict::Stale;
     if (*ack.sequence == sent && !ack.accepted) return AckVerdict::Refused;
     return AckVerdict::Accepted;
 }

@@ -35,10 +35,6 @@ private:
     quint32 value_ = Start;
 };
 
-// The six bytes of a MAC text as the list shows it (00-1A-2B-3C-4D-5E): the pairs
-// at offsets 0, 3, ..., 15 read as hexadecimal, first pair first. A pair that is
-// not two hexadecimal digits, or lies beyond the text's end, gives 0x00.
-QByteArray FirmwareMacPrefix(const QString& macText);
 
 // 40 + n bytes: STX, "F", MAC, sequence (8), 0x00, n (10), chunk checksum (12),
 // the n data bytes, ETX. Numbers are decimal digits padded with 0x00.
@@ -59,9 +55,10 @@ struct FirmwareAck {
 };
 FirmwareAck ParseFirmwareAck(const QByteArray& datagram);
 
-// What an acknowledgement means for the datagram with sequence number `sent`.
-// Only a refusal that names that very datagram fails it: an acknowledgement with
-// another number (a late or doubled one, or another gateway's) lets the upgrade
-// go on, since the gateway would have refused the datagram it did not expect.
-enum class AckVerdict { Accepted, Refused, Unreadable };
+// What an acknowledgement of the upgrade's own gateway means for the datagram
+// with sequence number `sent`. Only a refusal that names that very datagram
+// fails it; one with a later number lets the upgrade go on, since the gateway
+// would have refused the datagram it did not expect. One that names a datagram
+// already acknowledged (a late or doubled copy) counts for nothing.
+enum class AckVerdict { Accepted, Refused, Unreadable, Stale };
 AckVerdict JudgeFirmwareAck(const QByteArray& datagram, qint32 sent);

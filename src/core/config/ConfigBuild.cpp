@@ -14,7 +14,7 @@ public:
     DatagramWriter(int size, char letter, const QString& mac) : data_(size, '\0') {
         data_[0] = DeviceDatagram::STX;
         data_[1] = letter;
-        put(2, ConfigMacBytes(mac));
+        put(2, EncodeMac(mac));
         data_[size - 1] = DeviceDatagram::ETX;
     }
     void byte(int offset, int value) { data_[offset] = static_cast<char>(value & 0xFF); }

@@ -105,7 +105,7 @@ ConfigReply ParseConfigReply(const QByteArray& datagram, const QString& mac, int
     const ByteReader d(datagram);
     // Our own queries and writes come back with our MAC and an upper-case letter;
     // they end at the letter test below.
-    if (!d.has(2, 6) || d.bytes(2, 6) != ConfigMacBytes(mac)) return reply;
+    if (!d.has(2, 6) || d.bytes(2, 6) != TryEncodeMac(mac)) return reply;
     switch (*letter) {
         case 'n':
             if (ParseNetworkConfig(datagram, reply.network))

@@ -55,30 +55,20 @@ QStringList ProtocolVersion() {
 }
 }  // namespace ConfigLists
 
-QByteArray ConfigMacBytes(const QString& mac) {
-    // The label always holds a text made from six received bytes; should it not,
-    // a pair that is not hexadecimal addresses byte 0 instead of failing a send.
-    QByteArray out(6, '\0');
-    for (int i = 0; i < 6; ++i) {
-        try {
-            out[i] = static_cast<char>(HexToInt(mac.mid(i * 3, 2)) & 0xFF);
-        } catch (const VarnexError&) {
-            out[i] = 0;
-        }
-    }
-    return out;
-}
-
 QByteArray ConfigQuery(ConfigSection section, const QString& mac) {
-    return FrameDatagram(sectionLetter(section), ConfigMacBytes(mac));
+    return FrameDatagram(sectionLetter(section), EncodeMac(mac));
 }
 
 QByteArray ConfigApply(const QString& mac) {
-    return FrameDatagram('A', ConfigMacBytes(mac));
+    return FrameDatagram('A', EncodeMac(mac));
+}
+
+void PendingApply::Sent(const QString& mac) {
+    mac_ = EncodeMac(mac);
 }
 
 bool PendingApply::Answer(const QString& mac) {
-    if (mac_.isEmpty() || mac_ != ConfigMacBytes(mac)) return false;
+    if (mac_.isEmpty() || mac_ != TryEncodeMac(mac)) return false;
     mac_.clear();
     return true;
 }

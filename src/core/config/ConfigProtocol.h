@@ -110,10 +110,6 @@ struct DeviceConfig {
 
 // ---- Building datagrams (the UI thread; every builder raises VarnexError) ----
 
-// The six MAC bytes that address every datagram and filter every reply. A pair
-// that is not hexadecimal gives 0 rather than an error.
-QByteArray ConfigMacBytes(const QString& mac);
-
 // "N", "O" or "U" with the MAC: 9 bytes.
 QByteArray ConfigQuery(ConfigSection section, const QString& mac);
 // "A" with the MAC: 9 bytes.
@@ -150,7 +146,7 @@ class PendingApply {
 public:
     // "A" has gone out to the gateway with this MAC (a second "A" before the
     // answer is still one request waiting).
-    void Sent(const QString& mac) { mac_ = ConfigMacBytes(mac); }
+    void Sent(const QString& mac);
     // An "a" from `mac`: true when it answers the request that is out, which is
     // then answered; false when none is out for that gateway.
     bool Answer(const QString& mac);

@@ -1,12 +1,10 @@
 #include "engine/ConfigExchange.h"
 
-#include "engine/GatewayLink.h"
+#include "engine/GatewayEngine.h"
 #include "link/Clock.h"
 #include "link/VarnexError.h"
 
 #include <QDeadlineTimer>
-#include <QMap>
-#include <QSet>
 
 namespace {
 constexpr int kQueryPauseMs = 10;
@@ -36,71 +34,89 @@ void SendSectionWrites(const QList<SectionWrite>& writes,
     }
 }
 
-GatewayConfigRead ReadGatewayConfig(GatewayLink& link, const QString& mac, Clock& clock) {
-    link.ClearConfigReplies();
-    SendConfigQueries([&](ConfigSection section) { link.SendTo(mac, ConfigQuery(section, mac)); },
-                      clock);
+ConfigReply DialogConfigReply(const QByteArray& datagram, const QString& mac, int tableRows) {
+    return ParseConfigReply(datagram, mac, tableRows);
+}
 
-    bool haveNetwork = false;
-    NetworkSettings network;
-    QMap<int, PortRow> ports;
-    QMap<int, LoRaRow> loras;
-    const QDeadlineTimer firstAnswer(kFirstAnswerMs);
-    for (;;) {
-        const bool complete =
-            haveNetwork && ports.size() >= network.portCount && loras.size() >= network.portCount;
-        if (complete) break;
-        const QDeadlineTimer deadline = haveNetwork ? QDeadlineTimer(kNextRowMs) : firstAnswer;
-        const auto datagram = link.NextConfigReply(deadline);
-        if (!datagram) break;
-        const ConfigReply reply = ParseConfigReply(*datagram, mac, kAnyRow);
-        switch (reply.kind) {
-            case ConfigReply::Kind::Network:
-                haveNetwork = true;
-                network = reply.network;
-                break;
-            case ConfigReply::Kind::Port:
-                ports.insert(reply.port.row, reply.port.cells);
-                break;
-            case ConfigReply::Kind::LoRa:
-                loras.insert(reply.lora.row, reply.lora.cells);
-                break;
-            default:
-                break;
-        }
+void CompleteConfigRead::Take(const QByteArray& datagram) {
+    const ConfigReply reply = ParseConfigReply(datagram, mac_, kAnyRow);
+    switch (reply.kind) {
+        case ConfigReply::Kind::Network:
+            haveNetwork_ = true;
+            network_ = reply.network;
+            break;
+        case ConfigReply::Kind::Port:
+            ports_.insert(reply.port.row, reply.port.cells);
+            break;
+        case ConfigReply::Kind::LoRa:
+            loras_.insert(reply.lora.row, reply.lora.cells);
+            break;
+        default:
+            break;
     }
-    if (!haveNetwork) {
-        throw VarnexError(
-            QStringLiteral("gateway %1 did not answer the configuration query").arg(mac));
-    }
-    GatewayConfigRead read;
-    read.config.network = network;
-    read.config.ports.resize(network.portCount);
-    read.config.loras.resize(network.portCount);
+}
+
+int CompleteConfigRead::rowsBelowCount(const QList<int>& rows) const {
+    int n = 0;
+    for (int row : rows) n += row < network_.portCount ? 1 : 0;
+    return n;
+}
+
+bool CompleteConfigRead::Complete() const {
+    return haveNetwork_ && rowsBelowCount(ports_.keys()) >= network_.portCount &&
+           rowsBelowCount(loras_.keys()) >= network_.portCount;
+}
+
+CompleteConfigRead::Result CompleteConfigRead::Finish() const {
+    Result read;
+    read.config.network = network_;
+    read.config.ports.resize(network_.portCount);
+    read.config.loras.resize(network_.portCount);
     // Rows beyond PortCount have no place in the tables, as in the dialog.
-    for (auto it = ports.cbegin(); it != ports.cend(); ++it) {
-        if (it.key() >= network.portCount) continue;
+    for (auto it = ports_.cbegin(); it != ports_.cend(); ++it) {
+        if (it.key() >= network_.portCount) continue;
         read.config.ports[it.key()] = it.value();
         ++read.portRowsAnswered;
     }
-    for (auto it = loras.cbegin(); it != loras.cend(); ++it) {
-        if (it.key() >= network.portCount) continue;
+    for (auto it = loras_.cbegin(); it != loras_.cend(); ++it) {
+        if (it.key() >= network_.portCount) continue;
         read.config.loras[it.key()] = it.value();
         ++read.loraRowsAnswered;
     }
     return read;
 }
 
-bool WriteGatewayConfig(GatewayLink& link, const QString& mac, const QList<SectionWrite>& writes,
-                        Clock& clock) {
-    link.ClearConfigReplies();
+GatewayConfigRead ReadGatewayConfig(GatewayEngine& engine, const QString& mac) {
+    auto claim = engine.Begin(mac, QStringLiteral("its configuration is being read"));
+    engine.CollectConfigReplies(mac, true);
+    SendConfigQueries([&](ConfigSection section) { engine.SendTo(mac, ConfigQuery(section, mac)); },
+                      engine.clock());
+    CompleteConfigRead read(mac);
+    const QDeadlineTimer firstAnswer(kFirstAnswerMs);
+    while (!read.Complete()) {
+        const QDeadlineTimer deadline = read.HaveNetwork() ? QDeadlineTimer(kNextRowMs) : firstAnswer;
+        const auto datagram = engine.NextConfigReply(mac, deadline);
+        if (!datagram) break;
+        read.Take(*datagram);
+    }
+    if (!read.HaveNetwork()) {
+        throw VarnexError(
+            QStringLiteral("gateway %1 did not answer the configuration query").arg(mac));
+    }
+    return read.Finish();
+}
+
+bool WriteGatewayConfig(GatewayEngine& engine, const QString& mac,
+                        const QList<SectionWrite>& writes) {
+    auto claim = engine.Begin(mac, QStringLiteral("its configuration is being written"));
+    engine.CollectConfigReplies(mac, true);
     SendSectionWrites(
-        writes, [&](const QByteArray& d) { link.SendTo(mac, d); }, clock);
+        writes, [&](const QByteArray& d) { engine.SendTo(mac, d); }, engine.clock());
     PendingApply apply;
-    link.SendTo(mac, ConfigApply(mac));
+    engine.SendTo(mac, ConfigApply(mac));
     apply.Sent(mac);
     const QDeadlineTimer deadline(kApplyAnswerMs);
-    while (const auto datagram = link.NextConfigReply(deadline)) {
+    while (const auto datagram = engine.NextConfigReply(mac, deadline)) {
         const ConfigReply reply = ParseConfigReply(*datagram, mac, 0);
         if (reply.kind == ConfigReply::Kind::Applied && apply.Answer(mac)) return true;
     }

@@ -57,12 +57,44 @@ QString DecodeMac(const QByteArray& six) {
     return pairs.join(QLatin1Char('-'));
 }
 
-QByteArray EncodeMac(const QString& mac) {
+std::optional<QByteArray> TryEncodeMac(const QString& mac) {
+    QString hex = mac.trimmed();
+    // One kind of separator throughout, or none.
+    if (hex.size() == 17) {
+        const QChar sep = hex[2];
+        if (sep != QLatin1Char('-') && sep != QLatin1Char(':')) return std::nullopt;
+        for (int i = 2; i < 17; i += 3) {
+            if (hex[i] != sep) return std::nullopt;
+        }
+        hex.remove(sep);
+    }
+    if (hex.size() != 12) return std::nullopt;
     QByteArray out(6, '\0');
     for (int i = 0; i < 6; ++i) {
-        out[i] = static_cast<char>(HexToInt(mac.mid(i * 3, 2)) & 0xFF);
+        bool ok = false;
+        const QString pair = hex.mid(i * 2, 2);
+        const uint value = pair.toUInt(&ok, 16);
+        if (!ok || pair.startsWith(QLatin1Char('+')) || pair.startsWith(QLatin1Char('-')) ||
+            pair.contains(QLatin1Char(' '))) {
+            return std::nullopt;
+        }
+        out[i] = static_cast<char>(value);
     }
     return out;
+}
+
+QByteArray EncodeMac(const QString& mac) {
+    const auto bytes = TryEncodeMac(mac);
+    if (!bytes) {
+        throw VarnexError(
+            QStringLiteral("'%1' is not a MAC address (like 00-1A-2B-00-00-01)").arg(mac));
+    }
+    return *bytes;
+}
+
+QString NormalizedMac(const QString& text) {
+    const auto bytes = TryEncodeMac(text);
+    return bytes ? DecodeMac(*bytes) : QString();
 }
 
 QString DecodeIPv4(const QByteArray& four) {

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // Field codecs shared by every command. Pure functions, safe on any thread.
 // Errors are raised as VarnexError with the text the operator is shown.
 
@@ -15,7 +17,13 @@ qint32 HexToInt(const QString& text);
 
 // Six raw bytes <-> "00-1A-2B-3C-4D-5E" (always upper case).
 QString DecodeMac(const QByteArray& six);
+// The one reading of a MAC text, for every datagram and every front end: six
+// hexadecimal pairs separated by dashes, colons or nothing, either case.
+// EncodeMac raises VarnexError for any other text; TryEncodeMac gives nothing.
 QByteArray EncodeMac(const QString& mac);
+std::optional<QByteArray> TryEncodeMac(const QString& mac);
+// The MAC as the list shows it ("00-1A-2B-00-00-01"), or an empty text.
+QString NormalizedMac(const QString& text);
 
 // Four raw bytes, first dotted part first <-> "%d.%d.%d.%d".
 QString DecodeIPv4(const QByteArray& four);

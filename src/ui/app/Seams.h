@@ -6,6 +6,7 @@
 
 class QWidget;
 class Clock;
+class GatewayEngine;
 
 // What tests must answer or record goes through one interface each. The program
 // passes the real ones (RealSeams.h); tests pass fakes.
@@ -34,4 +35,7 @@ struct Services {
     Prompts* prompts = nullptr;
     Platform* platform = nullptr;
     Clock* clock = nullptr;
+    // The program's one owner of port 2058, shared by the window and the
+    // dialog; a window given none makes its own.
+    GatewayEngine* engine = nullptr;
 };

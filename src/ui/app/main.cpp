@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Detector.h"
 #include "app/RealSeams.h"
+#include "engine/GatewayEngine.h"
 #include "link/Clock.h"
 
 int main(int argc, char** argv) {
@@ -13,5 +14,7 @@ int main(int argc, char** argv) {
     services.prompts = &prompts;
     services.platform = &platform;
     services.clock = &clock;
+    GatewayEngine engine(clock);
+    services.engine = &engine;
     return Detector(app, services);
 }

@@ -3,9 +3,6 @@
 #include "configform/ConfigEdit.h"
 #include "engine/ConfigExchange.h"
 #include "link/Clock.h"
-#include "link/DeviceDatagram.h"
-#include "link/GatewayInterfaces.h"
-#include "link/UdpEndpoint.h"
 #include "link/VarnexError.h"
 #include "widgets/TRealGrid.h"
 
@@ -44,14 +41,14 @@ TConfigForm::TConfigForm(const Services& services, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     setFixedSize(848, 416);
 
-    ConfigUDP = new UdpEndpoint(this);
-    ConfigUDP->SetDefaultPort(DeviceDatagram::Port);
-    ConfigUDP->SetBufferSize(8192);
+    Engine = services_.engine;
+    if (!Engine) {
+        ownEngine_ = std::make_unique<GatewayEngine>(*services_.clock);
+        Engine = ownEngine_.get();
+    }
     // Replies fill widgets: the handler runs on the UI thread.
-    ConfigUDP->SetThreadedEvent(false);
-    ConfigUDP->SetDropRequests(true);
-    ConfigUDP->SetOnUDPRead([this](UdpEndpoint&, const QByteArray& datagram,
-                                   const UdpEndpoint::Binding&) { ConfigUDPUDPRead(datagram); });
+    ConfigUDP = new PortHandle(*Engine, false, this);
+    ConfigUDP->SetOnRead([this](const QByteArray& datagram, int) { ConfigUDPUDPRead(datagram); });
 
     buildIdentityPanel();
 
@@ -81,8 +78,16 @@ TConfigForm::TConfigForm(const Services& services, QWidget* parent)
 }
 
 TConfigForm::~TConfigForm() {
-    // The receiving thread reaches this dialog: end it before the controls go.
+    // The receiving thread reaches this dialog: stop it before the controls go.
     ConfigUDP->SetActive(false);
+    delete ConfigUDP;
+    ConfigUDP = nullptr;
+    claim_.Reset();
+}
+
+void TConfigForm::claimGateway(const QString& mac) {
+    claim_.Reset();
+    claim_ = Engine->Begin(mac, QStringLiteral("the configuration dialog is open for it"));
 }
 
 void TConfigForm::connectHandlers() {
@@ -108,6 +113,7 @@ void TConfigForm::connectHandlers() {
 // ---- operations ------------------------------------------------------------
 
 void TConfigForm::OpenForDevice(const QString& model, const QString& mac, const QString& version) {
+    claimGateway(mac);
     Marks = ChangeMarks();
     ProductLabel->setText(model);
     MACLabel->setText(mac);
@@ -232,6 +238,7 @@ void TConfigForm::FlatButton2Click() {
 void TConfigForm::FormClose() {
     // Replies that come later are not received.
     ConfigUDP->SetActive(false);
+    claim_.Reset();
 }
 
 void TConfigForm::done(int) {
@@ -258,19 +265,13 @@ void TConfigForm::broadcast(const QByteArray& datagram) {
         BroadcastSink(datagram);
         return;
     }
-    ConfigUDP->SetDefaultPort(DeviceDatagram::Port);
     ConfigUDP->SetActive(true);
-    ConfigUDP->SetBroadcastEnabled(true);
-    const int through = GatewayRoutes ? GatewayRoutes->Of(MACLabel->text()) : 0;
-    ConfigUDP->SendBroadcast(datagram, DeviceDatagram::Port, through);
+    Engine->SendTo(MACLabel->text(), datagram);
 }
 
 void TConfigForm::SendConfigQuery(ConfigSection section) {
     const QByteArray query = ConfigQuery(section, MACLabel->text());
-    if (!BroadcastSink) {
-        ConfigUDP->SetDefaultPort(DeviceDatagram::Port);
-        ConfigUDP->SetActive(true);
-    }
+    if (!BroadcastSink) ConfigUDP->SetActive(true);
     // The section's controls stay visible but unusable until its reply comes.
     panelOf(section)->setEnabled(false);
     broadcast(query);
@@ -333,7 +334,7 @@ DeviceConfig TConfigForm::CurrentConfig() {
 }
 
 void TConfigForm::ConfigUDPUDPRead(const QByteArray& datagram) {
-    const ConfigReply reply = ParseConfigReply(datagram, MACLabel->text(), PortCount);
+    const ConfigReply reply = DialogConfigReply(datagram, MACLabel->text(), PortCount);
     switch (reply.kind) {
         case ConfigReply::Kind::Ignore:
             return;

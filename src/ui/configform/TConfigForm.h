@@ -2,14 +2,15 @@
 
 #include "app/Seams.h"
 #include "config/ConfigProtocol.h"
+#include "engine/GatewayEngine.h"
 
 #include <QDialog>
 #include <QVector>
 
 #include <functional>
+#include <memory>
 
 class ConfigEdit;
-class GatewayInterfaces;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -17,7 +18,6 @@ class QLabel;
 class QPushButton;
 class QTabBar;
 class TRealGrid;
-class UdpEndpoint;
 
 // The configuration dialog: one gateway's network settings, serial port modes
 // and LoRa options. Created hidden at start-up and reused for every gateway; its
@@ -58,9 +58,6 @@ public:
     // Tests: when set, every datagram the dialog would broadcast goes here
     // instead, and ConfigUDP stays untouched.
     std::function<void(const QByteArray& datagram)> BroadcastSink;
-    // Where the listed gateways answered; the dialog's datagrams go out through
-    // its gateway's interface (every interface when unknown or not set).
-    const GatewayInterfaces* GatewayRoutes = nullptr;
 
     // ---- state -------------------------------------------------------------
     ChangeMarks Marks;       // the sections changed since the dialog was opened for a gateway
@@ -114,7 +111,9 @@ public:
     QPushButton* FlatButton1 = nullptr;  // "Apply"
     QPushButton* FlatButton2 = nullptr;  // "Cancel"
 
-    UdpEndpoint* ConfigUDP = nullptr;
+    // The dialog's hold on port 2058; its handler runs on the UI thread.
+    PortHandle* ConfigUDP = nullptr;
+    GatewayEngine* Engine = nullptr;
 
 public slots:
     void ConfigTabTabChanged(int index);
@@ -149,7 +148,12 @@ private:
     template <typename F>
     void handle(F&& body);
 
+    void claimGateway(const QString& mac);
+
     Services services_;
+    std::unique_ptr<GatewayEngine> ownEngine_;  // when the services bring none
+    // The dialog's gateway takes no other exchange while the dialog is open for it.
+    GatewayEngine::Claim claim_;
     // The 16 alias bytes of each OpGrid row as last received or loaded, so that
     // an alias the operator leaves alone is written back byte for byte.
     QVector<QByteArray> aliasBytes_;

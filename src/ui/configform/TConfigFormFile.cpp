@@ -31,6 +31,7 @@ void TConfigForm::LoadConfigFile(const QString& fileName, const QString& model, 
     // cannot be read, is short, or names a row or list entry that does not
     // exist leaves the dialog as it was.
     const ConfigFileContents contents = ImportConfigFile(fileName);
+    claimGateway(mac);
     Marks.network = Marks.operation = Marks.lora = true;
     ProductLabel->setText(model);
     MACLabel->setText(mac);

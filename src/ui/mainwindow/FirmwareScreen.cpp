@@ -4,6 +4,7 @@
 #include "link/Clock.h"
 
 #include <QEvent>
+#include <QEventLoop>
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
@@ -69,6 +70,29 @@ void FirmwareScreen::HideProgress() {
     if (form_) form_->FlatPanel3->hide();
 }
 
+FirmwareOutcome FirmwareScreen::Follow(FirmwareRun& run) {
+    run_ = &run;
+    follower_ = std::make_unique<FirmwareFollower>(run, *this);
+    QEventLoop loop;
+    loop_ = &loop;
+    run.SetOnChange(
+        [this] { QMetaObject::invokeMethod(this, "runChanged", Qt::QueuedConnection); });
+    if (!run.Finished()) loop.exec();
+    run.SetOnChange(nullptr);
+    loop_ = nullptr;
+    // The last figure is shown before anything else is.
+    follower_->Update();
+    run_ = nullptr;
+    return run.Outcome();
+}
+
+void FirmwareScreen::runChanged() {
+    if (!run_) return;  // came after the run was followed to its end
+    run_->Noticed();
+    follower_->Update();
+    if (run_->Finished() && loop_) loop_->quit();
+}
+
 void FirmwareScreen::ChunkAcknowledged(qint64 bytes) {
     acknowledged_ = bytes;
     if (!gaugeTimer_.isActive()) gaugeTimer_.start();
@@ -106,7 +130,7 @@ bool FirmwareScreen::eventFilter(QObject* watched, QEvent* event) {
     if (watched == form_ && event->type() == QEvent::Close) {
         closed_ = true;
         blinkTimer_.stop();
-        if (upgrade_) upgrade_->Abandon();
+        if (run_) run_->Abandon();
     }
     return QObject::eventFilter(watched, event);
 }

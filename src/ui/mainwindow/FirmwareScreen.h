@@ -1,11 +1,14 @@
 #pragma once
 
-#include "actions/FirmwareUpgrade.h"
+#include "engine/FirmwareRun.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 
+#include <memory>
+
+class QEventLoop;
 class Clock;
 class TFormDetect;
 
@@ -24,8 +27,9 @@ public:
     void SetImageSize(qint64 size);
     void ShowProgress();
     void HideProgress();
-    // Closing the window during the run abandons it.
-    void Watch(FirmwareUpgrade& upgrade) { upgrade_ = &upgrade; }
+    // Shows the run's progress until it ends, the window's events going on
+    // meanwhile; closing the window abandons it. Gives the run's outcome.
+    FirmwareOutcome Follow(FirmwareRun& run);
     // False once the window has been closed or destroyed.
     bool WindowUsable() const { return form_ && !closed_; }
 
@@ -37,6 +41,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    Q_INVOKABLE void runChanged();
     void blink();
     void showAcknowledged();
 
@@ -48,7 +53,9 @@ private:
     QTimer gaugeTimer_;
     qint64 acknowledged_ = -1;  // not shown yet; -1: nothing new
     qint64 waitStartMs_ = 0;
-    FirmwareUpgrade* upgrade_ = nullptr;
+    FirmwareRun* run_ = nullptr;
+    std::unique_ptr<FirmwareFollower> follower_;
+    QEventLoop* loop_ = nullptr;
     bool closed_ = false;
 };
 

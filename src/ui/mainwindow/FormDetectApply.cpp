@@ -1,9 +1,9 @@
 // "Apply": writes the IP settings and names of the marked rows to their gateways.
 #include "actions/SetNetwork.h"
-#include "mainwindow/TFormDetect.h"
 #include "discovery/IPv4Text.h"
-#include "link/DeviceDatagram.h"
-#include "link/UdpEndpoint.h"
+#include "engine/GatewayEngine.h"
+#include "engine/NetworkExchange.h"
+#include "mainwindow/TFormDetect.h"
 #include "widgets/TRealGrid.h"
 
 namespace {
@@ -46,13 +46,12 @@ void TFormDetect::FlatButton1Click() {
             settings.mask = RGrid->Cells(5, row).GetCellText();
             settings.gateway = RGrid->Cells(6, row).GetCellText();
             settings.viewIp = RGrid->Cells(7, row).GetCellText();
-            const QByteArray datagram = BuildSetNetwork(settings);
-
-            UDPServer->SetDefaultPort(DeviceDatagram::Port);
-            if (!UDPServer->Active()) UDPServer->SetActive(true);
+            // The datagram is built before the port is taken: a row that
+            // does not encode stops here with nothing sent.
+            BuildSetNetwork(settings);
+            UDPServer->SetActive(true);
             UDPServer->SetBroadcastEnabled(true);
-            UDPServer->SendBroadcast(datagram, DeviceDatagram::Port,
-                                     GatewayRoutes.Of(settings.mac));
+            SendNetworkSettings(*Engine, settings);
 
             // A mark is cleared only once its datagram has gone out.
             RGrid->Cells(kApplyColumn, row).SetCellBool(false);

@@ -2,9 +2,8 @@
 #include "mainwindow/TFormDetect.h"
 
 #include "configform/TConfigForm.h"
+#include "engine/GatewayEngine.h"
 #include "link/Clock.h"
-#include "link/DeviceDatagram.h"
-#include "link/UdpEndpoint.h"
 #include "widgets/TRealGrid.h"
 
 namespace {
@@ -21,10 +20,9 @@ bool hasSelectedDevice(const TFormDetect& form) {
 // clear it and open a new discovery window.
 void searchAgain(TFormDetect& form) {
     form.ClearDeviceList();
-    form.UDPServer->SetDefaultPort(DeviceDatagram::Port);
     form.UDPServer->SetActive(true);
     form.UDPServer->SetBroadcastEnabled(true);
-    form.UDPServer->SendBroadcast(DeviceDatagram::DiscoveryRequest(), DeviceDatagram::Port);
+    form.Engine->StartSearch();
     form.RowsBeforeSearch = -1;
     form.SetSearching(true);
 }

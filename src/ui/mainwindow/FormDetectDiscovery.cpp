@@ -5,8 +5,7 @@
 #include "mainwindow/DeviceListKeys.h"
 #include "discovery/DiscoveryInbox.h"
 #include "discovery/DiscoveryReply.h"
-#include "link/DeviceDatagram.h"
-#include "link/UdpEndpoint.h"
+#include "engine/GatewayEngine.h"
 #include "widgets/TRealGrid.h"
 #include "widgets/TRealGridValues.h"
 
@@ -61,10 +60,10 @@ void TFormDetect::buildDeviceList() {
 void TFormDetect::FlatButton2Click() {
     handle([&] {
         ClearDeviceList();
-        UDPServer->SetDefaultPort(DeviceDatagram::Port);
         // Listen before the request goes out.
-        if (!UDPServer->Active()) UDPServer->SetActive(true);
-        UDPServer->SendBroadcast(DeviceDatagram::DiscoveryRequest(), DeviceDatagram::Port);
+        UDPServer->SetActive(true);
+        UDPServer->SetBroadcastEnabled(true);
+        Engine->StartSearch();
         RowsBeforeSearch = -1;
         SetSearching(true);
     });
@@ -81,7 +80,6 @@ void TFormDetect::TimerFINDTimer() {
         PnlTime->repaint();
         if (CountdownSeconds != 0) return;
         SetSearching(false);
-        if (UDPServer->Active()) UDPServer->SetActive(false);
         // Replies that arrived before the endpoint closed count, even if the UI
         // thread has not listed them yet.
         DiscoveryReplies->DrainAll();
@@ -92,22 +90,12 @@ void TFormDetect::TimerFINDTimer() {
 }
 
 void TFormDetect::UDPServerUDPRead(const QByteArray& datagram, int interfaceIndex) {
-    // Receiving thread: nothing here touches the window's widgets.
-    const auto letter = ReplyLetter(datagram);
-    if (!letter) return;
-    if (*letter == 'f') {
-        AckSlot->Store(datagram, interfaceIndex);
-    } else if (*letter == 'g') {
-        if (auto reply = DecodeDiscoveryReply(datagram)) {
-            reply->InterfaceIndex = interfaceIndex;
-            DiscoveryReplies->Post(*reply);
-        }
-    }
+    // Receiving thread: nothing here touches the window's widgets. The engine
+    // tells a gateway's first reply of this Search from its copies.
+    if (auto reply = Engine->TakeDiscovery(datagram, interfaceIndex)) DiscoveryReplies->Post(*reply);
 }
 
 void TFormDetect::AddDevice(const DiscoveryReply& reply) {
-    // Every copy counts for the route, even one that adds no row.
-    GatewayRoutes.Record(reply.Mac, reply.InterfaceIndex);
     if (!IsNewMac(reply.Mac)) return;
     // Fails while the operator edits a row; the reply is then lost.
     const int row = RGrid->RowCount();
@@ -131,8 +119,6 @@ void TFormDetect::AddDevices(const QVector<DiscoveryReply>& replies) {
     QVector<QVector<QVariant>> rows;
     QSet<QString> batchMacs;  // the MAC texts of `rows`, as the list will show them
     for (const DiscoveryReply& reply : replies) {
-        // Every copy counts for the route, even one that adds no row.
-        GatewayRoutes.Record(reply.Mac, reply.InterfaceIndex);
         if (!IsNewMac(reply.Mac) || batchMacs.contains(reply.Mac)) continue;
         const QVariant mac = RGrid->TextValue(DeviceColumn::Mac, reply.Mac);
         batchMacs.insert(RealGridValues::TextOf(RGrid->Column(DeviceColumn::Mac), mac));
@@ -164,6 +150,7 @@ void TFormDetect::ClearDeviceList() {
     DeviceCount = 0;
     // Replies that came before the clear belonged to the list being dropped.
     DiscoveryReplies->Discard();
+    Engine->ForgetDiscovered();
     RGrid->ClearRows();
     RGrid->Repaint();
 }

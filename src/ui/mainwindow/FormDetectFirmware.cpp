@@ -1,14 +1,12 @@
 // "Upgrade Firmware": sends an image file to the gateway of the current row.
-#include "actions/Firmware.h"
-#include "mainwindow/FirmwareScreen.h"
-#include "actions/FirmwareUpgrade.h"
-#include "mainwindow/TFormDetect.h"
+#include "engine/FirmwareRun.h"
+#include "engine/GatewayEngine.h"
 #include "mainwindow/DeviceListColumns.h"
-#include "link/UdpEndpoint.h"
-#include "link/VarnexError.h"
+#include "mainwindow/FirmwareScreen.h"
+#include "mainwindow/TFormDetect.h"
 #include "widgets/TRealGrid.h"
 
-#include <QFile>
+#include <QEventLoop>
 #include <QLabel>
 
 namespace {
@@ -35,19 +33,16 @@ void TFormDetect::FlatButton7Click() {
         // From here on every way out hides the panel and enables the tool bar and list.
         FirmwareScreen screen(*this, *services().clock);
         screen.SetImageSize(FileSizeOf(fileName));
-        QFile image(fileName);
-        if (!image.open(QIODevice::ReadOnly)) {
-            throw VarnexError(QStringLiteral("Cannot open the firmware file \"%1\": %2")
-                                  .arg(fileName, image.errorString()));
-        }
-        const QString macText = RGrid->Cells(DeviceColumn::Mac, SelectedRow).GetCellText();
-        const QByteArray mac = FirmwareMacPrefix(macText);
+        const QByteArray image = ReadFirmwareImage(fileName);
+        const QString mac = RGrid->Cells(DeviceColumn::Mac, SelectedRow).GetCellText();
         screen.ShowProgress();
 
-        FirmwareUpgrade upgrade(mac, image, *UDPServer, *AckSlot, *services().clock, screen);
-        upgrade.SetInterface(GatewayRoutes.Of(macText));
-        screen.Watch(upgrade);
-        const FirmwareOutcome outcome = upgrade.Run();
+        // The engine runs the exchange where the acknowledgements arrive; this
+        // thread only shows its progress until it ends.
+        UDPServer->SetActive(true);
+        UDPServer->SetBroadcastEnabled(true);
+        const std::shared_ptr<FirmwareRun> run = Engine->StartFirmware(mac, image);
+        const FirmwareOutcome outcome = screen.Follow(*run);
         if (outcome == FirmwareOutcome::Abandoned || !screen.WindowUsable()) return;
         screen.HideProgress();
         services().prompts->Message(this, outcome == FirmwareOutcome::Succeeded

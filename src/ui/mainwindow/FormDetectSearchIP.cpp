@@ -1,8 +1,7 @@
 // "Search IP": the discovery request sent to one address.
 #include "mainwindow/TFormDetect.h"
 #include "mainwindow/TFormSearchIP.h"
-#include "link/DeviceDatagram.h"
-#include "link/UdpEndpoint.h"
+#include "engine/GatewayEngine.h"
 
 #include <memory>
 
@@ -13,11 +12,9 @@ void TFormDetect::FlatButton3Click() {
         if (dialog->exec() != QDialog::Accepted) return;
         ClearDeviceList();
         RowsBeforeSearch = DeviceCount;
-        UDPServer->SetDefaultPort(DeviceDatagram::Port);
-        if (!UDPServer->Active()) UDPServer->SetActive(true);
+        UDPServer->SetActive(true);
         UDPServer->SetBroadcastEnabled(false);
-        UDPServer->SendToHost(dialog->Address(), DeviceDatagram::Port,
-                              DeviceDatagram::DiscoveryRequest());
+        Engine->SearchHost(dialog->Address());
         dialog.reset();
         SetSearching(true);
     });

@@ -2,8 +2,7 @@
 
 #include "app/AppTitle.h"
 #include "configform/TConfigForm.h"
-#include "link/DeviceDatagram.h"
-#include "link/UdpEndpoint.h"
+#include "engine/GatewayEngine.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -57,18 +56,16 @@ TFormDetect::TFormDetect(const Services& services, QWidget* parent)
     setFont(small);
     setAttribute(Qt::WA_DeleteOnClose, false);
 
-    AckSlot = new ReplySlot(this);
-    UDPServer = new UdpEndpoint(this);
-    UDPServer->AddBinding(QStringLiteral("0.0.0.0"), DeviceDatagram::Port);
-    UDPServer->SetDefaultPort(DeviceDatagram::Port);
-    UDPServer->SetBroadcastEnabled(true);
-    UDPServer->SetBufferSize(8192);
-    UDPServer->SetThreadedEvent(true);
-    UDPServer->SetDropRequests(true);
-    UDPServer->SetOnUDPRead(
-        [this](UdpEndpoint&, const QByteArray& datagram, const UdpEndpoint::Binding& binding) {
-            UDPServerUDPRead(datagram, binding.interfaceIndex);
-        });
+    Engine = services_.engine;
+    if (!Engine) {
+        ownEngine_ = std::make_unique<GatewayEngine>(*services_.clock);
+        Engine = ownEngine_.get();
+        services_.engine = Engine;
+    }
+    UDPServer = new PortHandle(*Engine, true, this);
+    UDPServer->SetOnRead([this](const QByteArray& datagram, int interfaceIndex) {
+        UDPServerUDPRead(datagram, interfaceIndex);
+    });
 
     TimerFIND = new QTimer(this);
     TimerFIND->setInterval(1000);
@@ -81,12 +78,13 @@ TFormDetect::TFormDetect(const Services& services, QWidget* parent)
 
 void TFormDetect::SetConfigForm(TConfigForm* form) {
     ConfigForm = form;
-    if (form) form->GatewayRoutes = &GatewayRoutes;
 }
 
 TFormDetect::~TFormDetect() {
-    // The receiving thread reaches this window: end it before the members go.
+    // The receiving thread reaches this window: stop it before the members go.
     UDPServer->SetActive(false);
+    delete UDPServer;
+    UDPServer = nullptr;
 }
 
 void TFormDetect::buildControls() {

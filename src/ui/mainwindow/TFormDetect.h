@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/Seams.h"
-#include "link/GatewayInterfaces.h"
-#include "link/ReplySlot.h"
 
 #include <QFrame>
 #include <QWidget>
+
+#include <memory>
 
 class QLabel;
 class QProgressBar;
@@ -15,7 +15,8 @@ class ColumnTextIndex;
 class DiscoveryInbox;
 class TConfigForm;
 class TRealGrid;
-class UdpEndpoint;
+class GatewayEngine;
+class PortHandle;
 struct DiscoveryReply;
 
 // A panel with a left-aligned caption (the countdown panel PnlTime).
@@ -75,7 +76,8 @@ public:
     QLabel* FUWait = nullptr;
     QProgressBar* UpdateProgress = nullptr;
 
-    UdpEndpoint* UDPServer = nullptr;
+    // The window's hold on port 2058; its handler runs on the receiving thread.
+    PortHandle* UDPServer = nullptr;
     QTimer* TimerFIND = nullptr;
     TConfigForm* ConfigForm = nullptr;
 
@@ -84,11 +86,10 @@ public:
     qint32 SelectedRow = 0;
     qint32 CountdownSeconds = 0;
     qint32 RowsBeforeSearch = 0;
-    ReplySlot* AckSlot = nullptr;  // LastAckReply / AckArrived
     // Decoded "g" replies on their way from the receiving thread to AddDevice.
     DiscoveryInbox* DiscoveryReplies = nullptr;
-    // The interface each listed gateway last answered on.
-    GatewayInterfaces GatewayRoutes;
+    // Every exchange with the gateways goes through it.
+    GatewayEngine* Engine = nullptr;
 
 public slots:
     void FormCreate();
@@ -122,6 +123,7 @@ private:
     void handle(F&& body);
 
     Services services_;
+    std::unique_ptr<GatewayEngine> ownEngine_;  // when the services bring none
     ColumnTextIndex* macRows_ = nullptr;  // where each MAC text is listed (discovery/)
 };
 
