@@ -5,7 +5,7 @@
 //   tests/netns/netns-run build/bench/discovery_bench [gateways]
 #include "mainwindow/TFormDetect.h"
 #include "link/DeviceDatagram.h"
-#include "link/UdpEndpoint.h"
+#include "engine/GatewayEngine.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"
@@ -51,14 +51,13 @@ int main(int argc, char** argv) {
     // The MACs in the order the receiving thread got them, to compare with the list.
     std::mutex arrivedMutex;
     QStringList arrived;
-    form.UDPServer->SetOnUDPRead(
-        [&](UdpEndpoint&, const QByteArray& datagram, const UdpEndpoint::Binding&) {
-            if (datagram.size() >= 8 && datagram.at(1) == 'g') {
-                std::lock_guard<std::mutex> lock(arrivedMutex);
-                arrived << QString::fromLatin1(datagram.mid(2, 6).toHex('-').toUpper());
-            }
-            form.UDPServerUDPRead(datagram);
-        });
+    form.UDPServer->SetOnRead([&](const QByteArray& datagram, int interfaceIndex) {
+        if (datagram.size() >= 8 && datagram.at(1) == 'g') {
+            std::lock_guard<std::mutex> lock(arrivedMutex);
+            arrived << QString::fromLatin1(datagram.mid(2, 6).toHex('-').toUpper());
+        }
+        form.UDPServerUDPRead(datagram, interfaceIndex);
+    });
 
     QElapsedTimer sinceSearch;
     QElapsedTimer sinceTick;

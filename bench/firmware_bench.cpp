@@ -1,24 +1,26 @@
 // Firmware upgrade speed and idle cost, measured on one veth pair:
-//  1. a bare ping-pong of 168-byte datagrams between this program and a small
-//     echo (this program again, with --echo) in the gateways' namespace, both ways
-//     broadcast like the upgrade's own exchange;
-//  2. a 1 MiB upgrade through the main window's "Upgrade Firmware" against a
-//     simulated gateway that answers at once;
-//  3. the program's CPU time while it waits 41 s for a gateway that never
+//  1. a bare client: the same 128-byte chunks sent from a plain blocking socket
+//     to the same simulated gateway, each after the last one's acknowledgement;
+//  2. a 1 MiB upgrade through the main window's "Upgrade Firmware" and through
+//     varnexctl against that gateway, each as a share of the bare client's rate
+//     in the same round;
+//  3. a bare ping-pong of 168-byte datagrams with a small echo (this program
+//     again, with --echo), which charges the simulator's own work to the program;
+//  4. the program's CPU time while it waits 41 s for a gateway that never
 //     confirms the end.
 // Run: tests/netns/netns-run build/bench/firmware_bench [pairs]
 //   pairs: ping-pong and upgrade measured back to back, this many times (5).
 //   FIRMWARE_BENCH_SKIP_SILENT=1 leaves out the 41 s wait;
 //   FIRMWARE_BENCH_ONLY=window runs one upgrade through the window (for perf).
 #include "actions/Firmware.h"
-#include "actions/FirmwareUpgrade.h"
 #include "app/Seams.h"
-#include "mainwindow/TFormDetect.h"
-#include "mainwindow/DeviceListColumns.h"
+#include "engine/FirmwareRun.h"
+#include "engine/GatewayEngine.h"
 #include "link/Clock.h"
+#include "link/Codecs.h"
 #include "link/DeviceDatagram.h"
-#include "link/ReplySlot.h"
-#include "link/UdpEndpoint.h"
+#include "mainwindow/DeviceListColumns.h"
+#include "mainwindow/TFormDetect.h"
 #include "widgets/TRealGrid.h"
 
 #include <QApplication>
@@ -153,7 +155,7 @@ Rate pingPong(int rounds, bool simulator = false) {
     std::vector<Clk::time_point> sent;
     sent.reserve(size_t(rounds));
     const auto t0 = Clk::now();
-    const QByteArray mac = FirmwareMacPrefix(kMac);
+    const QByteArray mac = EncodeMac(kMac);
     const QByteArray data(128, 'x');
     FirmwareChecksum sum;
     sum.Add(data, 0);
@@ -228,11 +230,10 @@ Upgrade upgradeThroughWindow(const QString& image, const QStringList& simArgs) {
         // no longer reach the window: its endpoint drops requests in the kernel.)
         std::vector<Clk::time_point> chunks;
         TFormDetect* window = &form;
-        form.UDPServer->SetOnUDPRead(
-            [&chunks, window](UdpEndpoint&, const QByteArray& d, const UdpEndpoint::Binding& b) {
-                if (ReplyLetter(d) == 'f') chunks.push_back(Clk::now());
-                window->UDPServerUDPRead(d, b.interfaceIndex);
-            });
+        form.UDPServer->SetOnRead([&chunks, window](const QByteArray& d, int interfaceIndex) {
+            if (ReplyLetter(d) == 'f') chunks.push_back(Clk::now());
+            window->UDPServerUDPRead(d, interfaceIndex);
+        });
         QCoreApplication::processEvents();
         const double cpu0 = cpuSeconds();
         const auto t0 = Clk::now();
@@ -247,60 +248,20 @@ Upgrade upgradeThroughWindow(const QString& image, const QStringList& simArgs) {
     return result;
 }
 
-// The same upgrade without the window: the run, the endpoint and the reply slot,
-// with the time of each exchange split where the threads meet.
-double upgradeCoreOnly(const QString& image) {
+// The same upgrade through the engine alone, without a front end.
+double upgradeEngineOnly(const QByteArray& image) {
     auto sim = inGatewayNamespace(
         QCoreApplication::applicationDirPath() + QStringLiteral("/../gateway-sim"),
         QStringList{"--quiet", "--count", "1", "--first-mac", kMac});
-    UdpEndpoint endpoint;
-    ReplySlot slot;
-    std::vector<Clk::time_point> chunkEcho, ackArrived, runResumed;
-    endpoint.AddBinding(QStringLiteral("0.0.0.0"), DeviceDatagram::Port);
-    endpoint.SetThreadedEvent(true);
-    endpoint.SetOnUDPRead([&](UdpEndpoint&, const QByteArray& d, const UdpEndpoint::Binding& b) {
-        // The receiving thread writes these two while the UI thread waits; they
-        // are read once the endpoint has stopped.
-        const auto letter = ReplyLetter(d);
-        if (letter == 'F') chunkEcho.push_back(Clk::now());
-        if (letter != 'f') return;
-        ackArrived.push_back(Clk::now());
-        slot.Store(d, b.interfaceIndex);
-    });
-    struct Observer : FirmwareObserver {
-        explicit Observer(std::vector<Clk::time_point>& t) : times(t) {}
-        void ChunkAcknowledged(qint64) override { times.push_back(Clk::now()); }
-        void CompletionWaitStarted() override {}
-        void CompletionWaitEnded() override {}
-        std::vector<Clk::time_point>& times;
-    } observer(runResumed);
-    QFile file(image);
-    file.open(QIODevice::ReadOnly);
     SystemClock clock;
-    FirmwareUpgrade upgrade(FirmwareMacPrefix(kMac), file, endpoint, slot, clock, observer);
+    GatewayEngine engine(clock);
+    engine.Hold();
     const auto t0 = Clk::now();
-    const FirmwareOutcome outcome = upgrade.Run();
+    const auto run = engine.StartFirmware(kMac, image);
+    run->Wait(QDeadlineTimer(QDeadlineTimer::Forever));
     const double t = seconds(Clk::now() - t0);
-    endpoint.SetActive(false);
     stop(*sim);
-    if (outcome != FirmwareOutcome::Succeeded) std::printf("core-only upgrade failed\n");
-
-    std::vector<double> gateway, handOff, next;
-    for (size_t i = 0; i + 1 < chunkEcho.size() && i < ackArrived.size() && i < runResumed.size();
-         ++i) {
-        gateway.push_back(1e6 * seconds(ackArrived[i] - chunkEcho[i]));
-        handOff.push_back(1e6 * seconds(runResumed[i] - ackArrived[i]));
-        next.push_back(1e6 * seconds(chunkEcho[i + 1] - runResumed[i]));
-    }
-    for (auto* v : {&gateway, &handOff, &next}) std::sort(v->begin(), v->end());
-    auto at = [](const std::vector<double>& v, int percent) {
-        return v.empty() ? 0.0 : v[v.size() * size_t(percent) / 100];
-    };
-    std::printf(
-        "  median (p90) us: chunk echoed -> ack arrives %.1f (%.1f), ack -> run resumes "
-        "%.1f (%.1f), run resumes -> next chunk echoed %.1f (%.1f)\n",
-        at(gateway, 50), at(gateway, 90), at(handOff, 50), at(handOff, 90), at(next, 50),
-        at(next, 90));
+    if (run->Outcome() != FirmwareOutcome::Succeeded) std::printf("engine-only upgrade failed\n");
     return t;
 }
 
@@ -354,44 +315,44 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Each upgrade right after a ping-pong of as many exchanges, so that both
-    // meet the same load on the machine.
-    std::vector<double> byRate, byMedian;
+    // Each round: the bare client, the window and varnexctl back to back, so
+    // that all three meet the same load on the machine; then the echo.
+    std::vector<double> windowRatio, cliRatio, windowEcho, cliEcho, byMedian;
     for (int pair = 1; pair <= pairs; ++pair) {
-        const Rate bare = pingPong(exchanges);
+        const Rate bare = pingPong(exchanges, true);
         const Upgrade u = upgradeThroughWindow(mib, {});
-        byRate.push_back(exchanges / u.wall / bare.perSecond);
+        const double cli = upgradeThroughCli(mib);
+        const Rate echo = pingPong(exchanges);
+        const double windowRate = exchanges / u.wall;
+        windowRatio.push_back(windowRate / bare.perSecond);
+        windowEcho.push_back(windowRate / echo.perSecond);
         byMedian.push_back(bare.medianUs / u.medianUs);
-        std::printf(
-            "1 MiB upgrade %d: %.3f s, %.0f KiB/s, %.0f exchanges/s, median %.1f us = "
-            "%.0f %% of the ping-pong's rate (%.0f %% by medians); CPU %.2f s; \"%s\"\n",
-            pair, u.wall, size / 1024.0 / u.wall, exchanges / u.wall, u.medianUs,
-            100.0 * byRate.back(), 100.0 * byMedian.back(), u.cpu, qPrintable(u.message));
-    }
-    std::printf("upgrade / ping-pong: median %.0f %% by rate, %.0f %% by median exchange\n",
-                100.0 * median(byRate), 100.0 * median(byMedian));
-
-    // varnexctl, with no window to repaint, in pairs the same way.
-    std::vector<double> cliRate;
-    for (int pair = 1; pair <= pairs; ++pair) {
-        const Rate bare = pingPong(exchanges);
-        const double t = upgradeThroughCli(mib);
-        if (t <= 0) {
-            std::printf("varnexctl firmware %d: failed\n", pair);
-            continue;
+        std::printf("round %d: window %.3f s (%.0f KiB/s, median exchange %.1f us, CPU %.2f s, "
+                    "\"%s\")",
+                    pair, u.wall, size / 1024.0 / u.wall, u.medianUs, u.cpu,
+                    qPrintable(u.message));
+        if (cli > 0) {
+            cliRatio.push_back(exchanges / cli / bare.perSecond);
+            cliEcho.push_back(exchanges / cli / echo.perSecond);
+            std::printf("; varnexctl %.3f s (%.0f KiB/s)", cli, size / 1024.0 / cli);
+        } else {
+            std::printf("; varnexctl failed");
         }
-        cliRate.push_back(exchanges / t / bare.perSecond);
-        std::printf("varnexctl firmware %d: %.3f s, %.0f KiB/s = %.0f %% of the ping-pong's rate\n",
-                    pair, t, size / 1024.0 / t, 100.0 * cliRate.back());
+        std::printf("\n");
     }
-    std::printf("varnexctl firmware / ping-pong: median %.0f %% by rate\n",
-                100.0 * median(cliRate));
+    std::printf("share of the bare client's rate, median of %d rounds: window %.0f %%, "
+                "varnexctl %.0f %% (window by median exchange %.0f %%)\n",
+                pairs, 100.0 * median(windowRatio), 100.0 * median(cliRatio),
+                100.0 * median(byMedian));
+    std::printf("share of the echo ping-pong's rate (charges the simulator's work to the "
+                "program): window %.0f %%, varnexctl %.0f %%\n",
+                100.0 * median(windowEcho), 100.0 * median(cliEcho));
 
-    // Where the time goes: the simulator against a bare socket, and the run
-    // without the window.
-    pingPong(exchanges, true);
-    const double t = upgradeCoreOnly(mib);
-    std::printf("1 MiB upgrade without the window: %.3f s, %.0f exchanges/s\n", t, exchanges / t);
+    QFile whole(mib);
+    whole.open(QIODevice::ReadOnly);
+    const double t = upgradeEngineOnly(whole.readAll());
+    std::printf("1 MiB upgrade through the engine alone: %.3f s, %.0f exchanges/s\n", t,
+                exchanges / t);
 
     // FIRMWARE_BENCH_SKIP_SILENT=1 leaves out the 41 s measurement.
     if (qEnvironmentVariableIsSet("FIRMWARE_BENCH_SKIP_SILENT")) return 0;

@@ -3,7 +3,7 @@
 #include "mainwindow/TFormDetect.h"
 #include "discovery/DiscoveryReply.h"
 #include "link/DeviceDatagram.h"
-#include "link/UdpEndpoint.h"
+#include "engine/GatewayEngine.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"
@@ -37,15 +37,12 @@ struct Window {
     Window() : form(fake.services) {
         // The "S" datagrams are read as they come back to the window's own
         // socket, which otherwise drops requests in the kernel.
-        form.UDPServer->SetDropRequests(false);
-        form.UDPServer->SetOnUDPRead(
-            [this](UdpEndpoint&, const QByteArray& d, const UdpEndpoint::Binding&) {
-                if (d.size() > 1 && d.at(1) == 'S') {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    sent << d;
-                }
-                form.UDPServerUDPRead(d);
-            });
+        form.Engine->SetRequestTap([this](const QByteArray& d, int) {
+            if (d.size() > 1 && d.at(1) == 'S') {
+                std::lock_guard<std::mutex> lock(mutex);
+                sent << d;
+            }
+        });
         form.show();
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));

@@ -3,7 +3,7 @@
 #include "mainwindow/FirmwareScreen.h"
 #include "mainwindow/TFormDetect.h"
 #include "discovery/DiscoveryReply.h"
-#include "link/UdpEndpoint.h"
+#include "engine/GatewayEngine.h"
 #include "link/VarnexError.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"

@@ -5,7 +5,7 @@
 #include "configform/ConfigEdit.h"
 #include "config/ConfigFile.h"
 #include "configform/TConfigForm.h"
-#include "link/UdpEndpoint.h"
+#include "engine/GatewayEngine.h"
 #include "link/VarnexError.h"
 #include "support/FakeSeams.h"
 #include "widgets/TRealGrid.h"

@@ -5,7 +5,7 @@
 #include "mainwindow/TFormDetect.h"
 #include "configform/ConfigEdit.h"
 #include "configform/TConfigForm.h"
-#include "link/UdpEndpoint.h"
+#include "engine/GatewayEngine.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"
@@ -321,11 +321,10 @@ void TestConfigE2E::burstOfAnswersShowsOneMessage() {
     QVERIFY(s.select(kFirst));
     TConfigForm& d = s.dialog;
     int answers = 0;  // the "a" datagrams handed to the dialog
-    d.ConfigUDP->SetOnUDPRead(
-        [&](UdpEndpoint&, const QByteArray& datagram, const UdpEndpoint::Binding&) {
-            if (datagram.size() > 1 && datagram.at(1) == 'a') ++answers;
-            d.ConfigUDPUDPRead(datagram);
-        });
+    d.ConfigUDP->SetOnRead([&](const QByteArray& datagram, int) {
+        if (datagram.size() > 1 && datagram.at(1) == 'a') ++answers;
+        d.ConfigUDPUDPRead(datagram);
+    });
     s.form.RGridDblClick();
     QVERIFY(waitFor([&] { return filled(d, 2); }));
 

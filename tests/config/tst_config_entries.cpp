@@ -4,7 +4,7 @@
 #include "WhileModal.h"
 #include "mainwindow/TFormDetect.h"
 #include "configform/TConfigForm.h"
-#include "link/UdpEndpoint.h"
+#include "engine/GatewayEngine.h"
 #include "support/FakeSeams.h"
 #include "widgets/TRealGrid.h"
 

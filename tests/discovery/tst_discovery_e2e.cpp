@@ -2,7 +2,7 @@
 // theirs, "Search" and "Search IP" pressed as the operator would.
 #include "mainwindow/TFormDetect.h"
 #include "mainwindow/TFormSearchIP.h"
-#include "link/UdpEndpoint.h"
+#include "engine/GatewayEngine.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"

@@ -8,7 +8,7 @@
 #include "config/WhileModal.h"
 #include "mainwindow/DeviceListColumns.h"
 #include "link/NetInterfaces.h"
-#include "link/UdpEndpoint.h"
+#include "engine/GatewayEngine.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"
@@ -176,7 +176,7 @@ void TestMultilinkE2E::everyFlowReachesThePlantOnly() {
     QVERIFY(s.search(3));
     QVERIFY(s.fake.prompts.errors.isEmpty());
     const int plantIndex = InterfaceIndexOf(NetnsEnv::plantInterface());
-    for (int row = 0; row < 3; ++row) QCOMPARE(s.form.GatewayRoutes.Of(s.mac(row)), plantIndex);
+    for (int row = 0; row < 3; ++row) QCOMPARE(s.form.Engine->InterfaceOf(s.mac(row)), plantIndex);
     // Discovery went out of every link, the office one included.
     QCOMPARE(lettersAt(offices_), offices_.empty() ? QString() : QStringLiteral("g"));
 

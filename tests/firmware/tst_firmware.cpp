@@ -29,8 +29,6 @@ private slots:
     void imageChecksumIsNotMadeOfChunkChecksums();
     void datagrams_data();
     void datagrams();
-    void macPrefix_data();
-    void macPrefix();
     void parseAck_data();
     void parseAck();
     void judgeAck_data();
@@ -112,24 +110,6 @@ void TestFirmware::datagrams() {
     QCOMPARE(built.toHex(' '), expected.toHex(' '));
 }
 
-void TestFirmware::macPrefix_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("as the list shows it") << "00-1A-2B-3C-4D-5E" << hex("001A2B3C4D5E");
-    QTest::newRow("lower case") << "0a-0b-0c-0d-0e-ff" << hex("0A0B0C0D0EFF");
-    QTest::newRow("a pair that is not hexadecimal gives 0")
-        << "00-GG-22-3 -44-55" << hex("000022004455");
-    QTest::newRow("other separators: positions count") << "00:11:22:33:44:55" << kMac;
-    QTest::newRow("short text: missing pairs give 0") << "00-11-2" << hex("001100000000");
-    QTest::newRow("empty") << "" << QByteArray(6, '\0');
-}
-
-void TestFirmware::macPrefix() {
-    QFETCH(QString, text);
-    QFETCH(QByteArray, bytes);
-    QCOMPARE(FirmwareMacPrefix(text).toHex(), bytes.toHex());
-}
-
 void TestFirmware::parseAck_data() {
     QTest::addColumn<QByteArray>("datagram");
     QTest::addColumn<int>("sequence");  // -1: not a number
@@ -179,10 +159,15 @@ void TestFirmware::judgeAck_data() {
     QTest::newRow("17-byte acknowledgement of this chunk refuses")
         << ack(field("4"), hex("03")) << 4 << refused;
     QTest::newRow("refusal of this chunk") << ack(field("4"), hex("0203")) << 4 << refused;
-    QTest::newRow("refusal naming another chunk goes on")
-        << ack(field("3"), hex("0203")) << 4 << accepted;
-    QTest::newRow("17-byte acknowledgement of another chunk goes on")
-        << ack(field("3"), hex("03")) << 4 << accepted;
+    QTest::newRow("refusal naming a later chunk goes on")
+        << ack(field("5"), hex("0203")) << 4 << accepted;
+    QTest::newRow("17-byte acknowledgement of a later chunk goes on")
+        << ack(field("5"), hex("03")) << 4 << accepted;
+    const int stale = int(AckVerdict::Stale);
+    QTest::newRow("acceptance of a chunk already acknowledged counts for nothing")
+        << ack(field("3"), hex("0003")) << 4 << stale;
+    QTest::newRow("refusal of a chunk already acknowledged counts for nothing")
+        << ack(field("0"), hex("0203")) << 4 << stale;
     QTest::newRow("unreadable sequence number")
         << ack(field("?"), hex("0003")) << 4 << int(AckVerdict::Unreadable);
 }

@@ -3,7 +3,7 @@
 #include "mainwindow/FirmwareScreen.h"
 #include "mainwindow/TFormDetect.h"
 #include "mainwindow/DeviceListColumns.h"
-#include "link/UdpEndpoint.h"
+#include "engine/GatewayEngine.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"

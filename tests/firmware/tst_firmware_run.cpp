@@ -1,18 +1,17 @@
-// The upgrade run against a gateway played by the test: the run's own "F"
-// datagrams come back to its endpoint (a broadcast reaches the sender too), and
-// the handler answers each by storing an acknowledgement as the receive handler
-// would. Needs the harness's namespaces, since every datagram is a broadcast.
+// The engine's upgrade run against a gateway played by the test: the run's own
+// "F" datagrams come back to the engine (a broadcast reaches the sender too),
+// and its request tap answers each by handing acknowledgements to the
+// engine's receive path. Needs the harness's namespaces, since every datagram
+// is a broadcast.
 #include "actions/Firmware.h"
-#include "actions/FirmwareUpgrade.h"
+#include "engine/FirmwareRun.h"
+#include "engine/GatewayEngine.h"
 #include "link/Clock.h"
 #include "link/Codecs.h"
 #include "link/DeviceDatagram.h"
-#include "link/ReplySlot.h"
-#include "link/UdpEndpoint.h"
 #include "link/VarnexError.h"
 #include "support/NetnsEnv.h"
 
-#include <QBuffer>
 #include <QTemporaryFile>
 #include <QTimer>
 #include <QtTest>
@@ -22,6 +21,8 @@
 
 namespace {
 const QByteArray kMac = QByteArray::fromHex("001A2B000001");
+const QString kMacText = QStringLiteral("00-1A-2B-00-00-01");
+const QByteArray kStranger = QByteArray::fromHex("001A2B000099");
 
 QByteArray imageOf(int size) {
     QByteArray image(size, '\0');
@@ -40,8 +41,8 @@ QByteArray field(int number) {
     QByteArray f = QByteArray::number(number);
     return f + QByteArray(8 - f.size(), '\0');
 }
-QByteArray ack18(int sequence, char status) {
-    return FrameDatagram('f', kMac + field(sequence) + QByteArray(1, status));
+QByteArray ack18(int sequence, char status, const QByteArray& mac = kMac) {
+    return FrameDatagram('f', mac + field(sequence) + QByteArray(1, status));
 }
 QByteArray ack17(int sequence) {
     return FrameDatagram('f', kMac + field(sequence));
@@ -57,43 +58,34 @@ bool isEnd(const QByteArray& f) {
 // How the played gateway answers one "F": the acknowledgements to store.
 using Script = std::function<QList<QByteArray>(int sequence, bool end)>;
 
-struct Recorder : FirmwareObserver {
-    void ChunkAcknowledged(qint64 bytes) override { progress << bytes; }
-    void CompletionWaitStarted() override { ++waitsStarted; }
-    void CompletionWaitEnded() override { ++waitsEnded; }
-    QList<qint64> progress;
-    int waitsStarted = 0;
-    int waitsEnded = 0;
-};
-
-// Endpoint and reply slot as the main window has them, plus the played gateway.
+// The engine as a front end has it, plus the played gateway.
 class Bench {
 public:
-    Bench() {
-        endpoint.AddBinding(QStringLiteral("0.0.0.0"), DeviceDatagram::Port);
-        endpoint.SetDefaultPort(DeviceDatagram::Port);
-        endpoint.SetThreadedEvent(true);
-        endpoint.SetOnUDPRead(
-            [this](UdpEndpoint&, const QByteArray& d, const UdpEndpoint::Binding&) {
-                if (ReplyLetter(d) != 'F') return;
-                QList<QByteArray> answers;
-                {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    sent << d;
-                    answers = script(decimal(d, 8, 8), isEnd(d));
-                }
-                for (const QByteArray& a : answers) slot.Store(a);
-            });
+    explicit Bench(Clock& clock) : engine(clock) {
+        engine.SetRequestTap([this](const QByteArray& d, int) {
+            if (ReplyLetter(d) != 'F') return;
+            QList<QByteArray> answers;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                sent << d;
+                answers = script(decimal(d, 8, 8), isEnd(d));
+            }
+            for (const QByteArray& a : answers) engine.Receive(a, 0);
+        });
     }
-    ~Bench() { endpoint.SetActive(false); }
 
     QList<QByteArray> sentDatagrams() {
         std::lock_guard<std::mutex> lock(mutex);
         return sent;
     }
+    // Runs an upgrade to its end.
+    std::shared_ptr<FirmwareRun> run(const QByteArray& image) {
+        auto r = engine.StartFirmware(kMacText, image);
+        r->Wait(QDeadlineTimer(QDeadlineTimer::Forever));
+        return r;
+    }
 
-    UdpEndpoint endpoint;
-    ReplySlot slot;
+    GatewayEngine engine;
     Script script;
     std::mutex mutex;
     QList<QByteArray> sent;
@@ -130,24 +122,18 @@ void TestFirmwareRun::chunking_data() {
 void TestFirmwareRun::chunking() {
     QFETCH(int, size);
     QFETCH(QList<int>, chunkSizes);
-    Bench bench;
+    SystemClock clock;
+    Bench bench(clock);
     bench.script = acceptAll();
     const QByteArray image = imageOf(size);
-    QBuffer file;
-    file.setData(image);
-    file.open(QIODevice::ReadOnly);
-    Recorder recorder;
-    SystemClock clock;
-    FirmwareUpgrade upgrade(kMac, file, bench.endpoint, bench.slot, clock, recorder);
+    const auto run = bench.run(image);
 
-    QCOMPARE(upgrade.Run(), FirmwareOutcome::Succeeded);
-    QVERIFY(!file.isOpen());
-    QVERIFY(bench.endpoint.Active());
+    QCOMPARE(run->Outcome(), FirmwareOutcome::Succeeded);
+    QVERIFY(bench.engine.PortOpen());
 
     const QList<QByteArray> sent = bench.sentDatagrams();
     QCOMPARE(sent.size(), chunkSizes.size() + 1);
     int offset = 0;
-    QList<qint64> progress;
     for (int i = 0; i < chunkSizes.size(); ++i) {
         const QByteArray& f = sent[i];
         const int n = chunkSizes[i];
@@ -161,7 +147,6 @@ void TestFirmwareRun::chunking() {
                  imageChecksum(image.mid(offset, n)));
         QCOMPARE(f.mid(39, n), image.mid(offset, n));
         offset += n;
-        progress << offset;
     }
     const QByteArray& end = sent.last();
     QCOMPARE(end.size(), 40);
@@ -170,9 +155,9 @@ void TestFirmwareRun::chunking() {
     QCOMPARE(decimal(end, 17, 10), size);
     QCOMPARE(QByteArray(end.mid(27, 12)).replace('\0', ""),
              QByteArray::number(imageChecksum(image)));
-    QCOMPARE(recorder.progress, progress);
-    QCOMPARE(recorder.waitsStarted, 1);
-    QCOMPARE(recorder.waitsEnded, 1);
+    QCOMPARE(run->Acknowledged(), qint64(size));
+    QCOMPARE(run->ChunksAcknowledged(), int(chunkSizes.size()));
+    QVERIFY(run->WaitingForEnd());
 }
 
 void TestFirmwareRun::acknowledgements_data() {
@@ -188,8 +173,19 @@ void TestFirmwareRun::acknowledgements_data() {
         << Script([](int s, bool) { return QList<QByteArray>{ack17(s)}; }) << failed << 1;
     QTest::newRow("17-byte acknowledgements naming other chunks go on")
         << Script([](int s, bool) { return QList<QByteArray>{ack17(s + 1)}; }) << ok << 4;
-    QTest::newRow("late refusals of earlier chunks go on") << Script([](int s, bool) {
+    // A chunk already acknowledged cannot be refused any more: the late copy
+    // counts for nothing, and the chunk in flight waits for its own answer.
+    QTest::newRow("late refusals of earlier chunks count for nothing") << Script([](int s, bool) {
         return QList<QByteArray>{s == 0 ? ack18(0, 0) : ack18(s - 1, 1)};
+    }) << failed << 2;
+    QTest::newRow("another gateway's acknowledgements count for nothing")
+        << Script([](int s, bool) { return QList<QByteArray>{ack18(s, 0, kStranger)}; }) << failed
+        << 1;
+    QTest::newRow("another gateway's refusal does not fail the upgrade") << Script([](int s, bool) {
+        return QList<QByteArray>{ack18(s, 1, kStranger), ack18(s, 0)};
+    }) << ok << 4;
+    QTest::newRow("a blank MAC counts while one upgrade runs") << Script([](int s, bool) {
+        return QList<QByteArray>{ack18(s, 0, QByteArray(6, '\0'))};
     }) << ok << 4;
     QTest::newRow("doubled acknowledgements") << Script([](int s, bool) {
         return QList<QByteArray>{ack18(s, 0), ack18(s, 0)};
@@ -211,20 +207,16 @@ void TestFirmwareRun::acknowledgements() {
     QFETCH(Script, script);
     QFETCH(int, outcome);
     QFETCH(int, datagramsSent);
-    Bench bench;
-    bench.script = script;
-    QBuffer file;
-    file.setData(imageOf(300));
-    file.open(QIODevice::ReadOnly);
-    Recorder recorder;
     ScaledClock clock(100);  // the 4 and 41 s limits pass in a blink
-    FirmwareUpgrade upgrade(kMac, file, bench.endpoint, bench.slot, clock, recorder);
+    Bench bench(clock);
+    bench.script = script;
+    const auto run = bench.run(imageOf(300));
 
-    QCOMPARE(int(upgrade.Run()), outcome);
+    QCOMPARE(int(run->Outcome()), outcome);
     // Sends are checked once the echoes of the last one had time to come back.
     QTest::qWait(100);
     QCOMPARE(bench.sentDatagrams().size(), datagramsSent);
-    QCOMPARE(upgrade.Failure().isEmpty(), outcome == int(FirmwareOutcome::Succeeded));
+    QCOMPARE(run->Failure().isEmpty(), outcome == int(FirmwareOutcome::Succeeded));
 }
 
 namespace {
@@ -249,57 +241,45 @@ private:
 }  // namespace
 
 void TestFirmwareRun::unreadableImageRaises() {
-    Bench bench;
-    bench.script = acceptAll();
+    // The image is read whole before anything is sent: a disk error leaves the
+    // gateway untouched.
     FailingDevice file;
     file.open(QIODevice::ReadOnly);
-    Recorder recorder;
-    SystemClock clock;
-    FirmwareUpgrade upgrade(kMac, file, bench.endpoint, bench.slot, clock, recorder);
     QString error;
     try {
-        upgrade.Run();
+        ReadFirmwareImage(file);
     } catch (const VarnexError& e) {
         error = e.text();
     }
     QCOMPARE(error, QStringLiteral("Cannot read the firmware file: Input/output error"));
-    QTest::qWait(100);
-    QCOMPARE(bench.sentDatagrams().size(), 1);  // the first chunk; no end
 }
 
 void TestFirmwareRun::imageOf2GiBIsRefusedBeforeSending() {
-    Bench bench;
-    bench.script = acceptAll();
     QTemporaryFile file;
     QVERIFY(file.open());
     QVERIFY(file.resize(qint64(1) << 31));  // sparse: takes no room
     file.seek(0);
-    Recorder recorder;
-    SystemClock clock;
-    FirmwareUpgrade upgrade(kMac, file, bench.endpoint, bench.slot, clock, recorder);
     QString error;
     try {
-        upgrade.Run();
+        ReadFirmwareImage(file);
     } catch (const VarnexError& e) {
         error = e.text();
     }
     QVERIFY2(error.contains(QStringLiteral("smaller than 2 GiB")), qPrintable(error));
-    QVERIFY(!bench.endpoint.Active());  // nothing was sent
 }
 
 void TestFirmwareRun::abandonEndsTheWaitAndSendsNoMore() {
-    Bench bench;
-    bench.script = [](int, bool) { return QList<QByteArray>{}; };
-    QBuffer file;
-    file.setData(imageOf(300));
-    file.open(QIODevice::ReadOnly);
-    Recorder recorder;
     SystemClock clock;  // a real 4 s wait, which the abandon cuts short
-    FirmwareUpgrade upgrade(kMac, file, bench.endpoint, bench.slot, clock, recorder);
-    QTimer::singleShot(50, [&] { upgrade.Abandon(); });
-    QCOMPARE(upgrade.Run(), FirmwareOutcome::Abandoned);
+    Bench bench(clock);
+    bench.script = [](int, bool) { return QList<QByteArray>{}; };
+    auto run = bench.engine.StartFirmware(kMacText, imageOf(300));
+    QTest::qWait(50);
+    run->Abandon();
+    QVERIFY(run->Wait(QDeadlineTimer(0)));
+    QCOMPARE(run->Outcome(), FirmwareOutcome::Abandoned);
     QTest::qWait(100);
     QCOMPARE(bench.sentDatagrams().size(), 1);
+    QCOMPARE(bench.engine.BusyWith(kMacText), QString());  // the gateway is free again
 }
 
 QTEST_GUILESS_MAIN(TestFirmwareRun)

@@ -1,7 +1,6 @@
 // The UDP endpoint in the test's own network namespace.
 #include "link/Clock.h"
 #include "link/DeviceDatagram.h"
-#include "link/ReplySlot.h"
 #include "link/UdpEndpoint.h"
 #include "link/VarnexError.h"
 #include "support/NetnsEnv.h"
@@ -66,7 +65,6 @@ private slots:
     void requestsAreDroppedBeforeTheHandler_data();
     void requestsAreDroppedBeforeTheHandler();
     void overlongDatagramIsDropped();
-    void waitWakesOnReplyAndGivesUp();
 };
 
 void TestEndpoint::activationIsIdempotent() {
@@ -235,32 +233,6 @@ void TestEndpoint::overlongDatagramIsDropped() {
     peer.ep.SendToHost(NetnsEnv::hostIp(), 2058, QByteArray(16, 'b'));
     QTRY_COMPARE(m.snapshot().size(), 1);
     QCOMPARE(m.snapshot().first(), QByteArray(16, 'b'));
-}
-
-void TestEndpoint::waitWakesOnReplyAndGivesUp() {
-    ReplySlot slot;
-    SystemClock clock;
-    slot.Clear();
-    std::thread sender([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        slot.Store(
-            QByteArray("\x02"
-                       "f1\x03",
-                       4));
-    });
-    const QByteArray reply = WaitForReply(slot, 3, clock);
-    sender.join();
-    QCOMPARE(reply, QByteArray("\x02"
-                               "f1\x03",
-                               4));
-    QCOMPARE(slot.AckArrived(), 0);
-
-    // No reply: the wait gives up; a fast clock keeps the test short.
-    ScaledClock fast(20.0);
-    slot.Clear();
-    const qint64 start = fast.nowMs();
-    QCOMPARE(WaitForReply(slot, 3, fast), QByteArray());
-    QVERIFY(fast.nowMs() - start >= 4000);  // whole seconds must exceed the limit
 }
 
 QTEST_GUILESS_MAIN(TestEndpoint)

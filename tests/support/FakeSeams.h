@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Seams.h"
+#include "engine/GatewayEngine.h"
 #include "link/Clock.h"
 
 #include <QList>
@@ -63,13 +64,16 @@ public:
 
 // Fake seams bundled for a test; the clock runs `speed` times faster than real time.
 struct FakeServices {
-    explicit FakeServices(double speed = 1.0) : clock(speed) {
+    explicit FakeServices(double speed = 1.0) : clock(speed), engine(clock) {
         services.prompts = &prompts;
         services.platform = &platform;
         services.clock = &clock;
+        services.engine = &engine;
     }
     FakePrompts prompts;
     FakePlatform platform;
     ScaledClock clock;
+    // One owner of port 2058 for the window and the dialog, as in the program.
+    GatewayEngine engine;
     Services services;
 };

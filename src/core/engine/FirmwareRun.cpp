@@ -7,6 +7,7 @@
 #include "link/VarnexError.h"
 
 #include <QFile>
+#include <QIODevice>
 
 FirmwareRun::FirmwareRun(GatewayEngine& engine, const QString& mac, const QByteArray& image)
     : engine_(engine), mac_(mac), macBytes_(EncodeMac(mac)), image_(image) {
@@ -155,6 +156,10 @@ QByteArray ReadFirmwareImage(const QString& fileName) {
         throw VarnexError(QStringLiteral("Cannot open the firmware file \"%1\": %2")
                               .arg(fileName, file.errorString()));
     }
+    return ReadFirmwareImage(file);
+}
+
+QByteArray ReadFirmwareImage(QIODevice& file) {
     // Refused before anything is read; the count below also catches a file
     // that grows, or a device that reports no size.
     const auto tooLarge = [] {

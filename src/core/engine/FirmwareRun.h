@@ -6,6 +6,8 @@
 #include <QDeadlineTimer>
 #include <QString>
 
+class QIODevice;
+
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -120,9 +122,11 @@ private:
     bool waitEnded_ = false;
 };
 
-// The whole image of a firmware file, read before anything is sent. Raises
-// VarnexError when it cannot be opened or read, or is 2 GiB or more.
+// The whole image of a firmware file, read before anything is sent, so that a
+// file that cannot be read leaves the gateway untouched. Raises VarnexError
+// when it cannot be opened or read, or is 2 GiB or more.
 QByteArray ReadFirmwareImage(const QString& fileName);
+QByteArray ReadFirmwareImage(QIODevice& file);
 
 // The size of a file that can be opened for reading, or -1.
 qint64 FileSizeOf(const QString& name);
