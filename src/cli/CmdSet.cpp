@@ -112,8 +112,8 @@ int RunSet(const QStringList& words) {
             const QString have = now.*(change.first->member);
             if (have != want) {
                 mismatches << QStringLiteral("%1: reports %2, expected %3")
-                                  .arg(QLatin1String(change.first->option), Printable(have),
-                                       Printable(want));
+                                  .arg(QLatin1String(change.first->option), PrintableText(have),
+                                       PrintableText(want));
             }
         }
     }
