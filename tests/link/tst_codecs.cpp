@@ -251,7 +251,6 @@ void TestCodecs::printableText_data() {
     QTest::newRow("their neighbours and other text kept")
         << s(u"\u00A0\u2029\u202F\u2065\u206AS\u00FCd \u6771") << false
         << s(u"\u00A0\u2029\u202F\u2065\u206AS\u00FCd \u6771");
-    QTest::newRow("a line break within one line") << "a\nb" << false << "a?b";
     QTest::newRow("lines keep LF and CRLF, not a lone CR")
         << "a\x1b\r\nb\rc\n\r" << true << "a?\r\nb?c\n?";
 }
