@@ -73,7 +73,8 @@ QString MacArgument(const QString& text) {
 int TimeoutArgument(const QString& text) {
     bool ok = false;
     const double seconds = text.toDouble(&ok);
-    if (!ok || seconds < 0.1 || seconds > 3600) {
+    // Written so that NaN, for which every comparison is false, fails it.
+    if (!ok || !(seconds >= 0.1 && seconds <= 3600)) {
         throw UsageError(
             QStringLiteral("--timeout: \"%1\" is not a number of seconds from 0.1 to 3600")
                 .arg(text));
@@ -122,13 +123,4 @@ DiscoveryReply FindGateway(GatewayEngine& engine, const QString& mac, int timeou
     if (found.isEmpty())
         throw VarnexError(QStringLiteral("no gateway with MAC %1 answered").arg(mac));
     return found.first();
-}
-
-QString Printable(const QString& text) {
-    QString out = text;
-    for (QChar& c : out) {
-        const ushort u = c.unicode();
-        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0)) c = QLatin1Char('?');
-    }
-    return out;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/PrintableText.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QJsonDocument>
@@ -51,14 +53,17 @@ private:
     QCommandLineOption interface_;
 };
 
-// Output: data on stdout, everything else on stderr.
+// Output: data on stdout, everything else on stderr. Text that may hold
+// anything from a gateway, a file or the command line goes through
+// PrintableText or PrintableLines first.
 void Out(const QString& text);
 void Err(const QString& text);
 void OutJson(const QJsonDocument& document);
 
 // A MAC from the command line, or UsageError.
 QString MacArgument(const QString& text);
-// A --timeout in seconds (0.1 to 3600) as milliseconds, or UsageError.
+// A --timeout in seconds (0.1 to 3600) as milliseconds, or UsageError;
+// "nan" and "inf", which QString::toDouble takes, are refused.
 int TimeoutArgument(const QString& text);
 
 // The engine with port 2058 held for this command, with a message an operator
@@ -78,7 +83,3 @@ int RunDiscover(const QStringList& words);
 int RunSet(const QStringList& words);
 int RunConfig(const QStringList& words);
 int RunFirmware(const QStringList& words);
-
-// A text from a gateway or a file as a terminal may show it: control
-// characters (which could move the cursor or recolour the screen) become "?".
-QString Printable(const QString& text);

@@ -49,7 +49,7 @@ ConfigDocument readGateway(GatewayEngine& engine, const QString& mac, int timeou
 }
 
 void printDifferences(const QStringList& lines) {
-    for (const QString& line : lines) Out(Printable(line) + QLatin1Char('\n'));
+    for (const QString& line : lines) Out(PrintableText(line) + QLatin1Char('\n'));
 }
 
 int get(const QStringList& words) {
@@ -74,7 +74,7 @@ int get(const QStringList& words) {
     if (cl.parser().isSet(output)) {
         const QString path = cl.parser().value(output);
         SaveConfigDocument(path, doc.config, doc.identity);
-        Err(QStringLiteral("wrote %1\n").arg(path));
+        Err(QStringLiteral("wrote %1\n").arg(PrintableText(path)));
     } else {
         Out(QString::fromUtf8(ConfigJsonBytes(doc.config, doc.identity)));
     }
@@ -144,7 +144,8 @@ int put(const QStringList& words) {
     const QStringList differences =
         ConfigDifferences(now.config, file.config, DiffRows::GatewayRowsOnly);
     if (!differences.isEmpty()) {
-        Err(QStringLiteral("%1 reports values other than the file's:\n").arg(mac));
+        // The heading belongs with the lines it heads: both are the command's data.
+        Out(QStringLiteral("%1 reports values other than the file's:\n").arg(mac));
         printDifferences(differences);
         return Exit::Failed;
     }

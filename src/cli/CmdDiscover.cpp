@@ -72,7 +72,7 @@ int RunDiscover(const QStringList& words) {
             QStringList row{r.Model,      r.Mac,       r.Version,
                             r.DeviceName, r.IpAddress, r.SubnetMask,
                             r.Gateway,    r.ViewIp,    InterfaceNameOf(r.InterfaceIndex)};
-            for (QString& cell : row) cell = Printable(cell);
+            for (QString& cell : row) cell = PrintableText(cell);
             rows.append(row);
         }
         Out(table(rows));

@@ -134,7 +134,7 @@ int RunFirmware(const QStringList& words) {
         if (!cl.parser().isSet(json)) {
             Out(failure.isEmpty()
                     ? QStringLiteral("%1: upgraded in %2 s\n").arg(mac).arg(seconds, 0, 'f', 3)
-                    : QStringLiteral("%1: FAILED: %2\n").arg(mac, failure));
+                    : QStringLiteral("%1: FAILED: %2\n").arg(mac, PrintableText(failure)));
         }
     }
     if (cl.parser().isSet(json)) OutJson(QJsonDocument(results));

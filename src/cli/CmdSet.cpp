@@ -7,6 +7,7 @@
 #include "engine/NetworkExchange.h"
 #include "link/Codecs.h"
 #include "link/VarnexError.h"
+#include "text/PrintableText.h"
 
 #include <QJsonObject>
 
@@ -115,6 +116,6 @@ int RunSet(const QStringList& words) {
                           : mismatches.isEmpty() ? QStringLiteral("set and verified")
                                                  : QStringLiteral("NOT taken")));
     }
-    for (const QString& m : mismatches) Err(Printable(m) + QLatin1Char('\n'));
+    for (const QString& m : mismatches) Err(PrintableText(m) + QLatin1Char('\n'));
     return mismatches.isEmpty() ? Exit::Ok : Exit::Failed;
 }

@@ -85,17 +85,23 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("varnexctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VARNEX_VERSION));
+    // Messages quote keys, values and file names as they came from a file, a
+    // gateway or the command line: each line is filtered before it reaches the
+    // terminal.
     try {
         return dispatch(QCoreApplication::arguments().mid(1));
     } catch (const UsageError& e) {
-        Err(QStringLiteral("varnexctl: %1\nTry 'varnexctl --help'.\n").arg(e.text()));
+        Err(QStringLiteral("varnexctl: %1\nTry 'varnexctl --help'.\n")
+                .arg(PrintableLines(e.text())));
         return Exit::Usage;
     } catch (const VarnexError& e) {
-        Err(QStringLiteral("varnexctl: %1\n")
-                .arg(QString(e.text()).replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
+        // A socket error's "\r\n" separates its number from its text: one line here.
+        const QString text = QString(e.text()).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        Err(QStringLiteral("varnexctl: %1\n").arg(PrintableLines(text)));
         return Exit::Failed;
     } catch (const std::exception& e) {
-        Err(QStringLiteral("varnexctl: %1\n").arg(QString::fromLocal8Bit(e.what())));
+        Err(QStringLiteral("varnexctl: %1\n")
+                .arg(PrintableLines(QString::fromLocal8Bit(e.what()))));
         return Exit::Failed;
     }
 }

@@ -1,16 +1,19 @@
 // varnexctl as an operator's script runs it: arguments in, output and exit code
 // out, against simulated gateways behind the plant link (and one behind the
 // office link), with what the gateways then hold read from the simulator.
-#include "mainwindow/TFormDetect.h"
-#include "configform/TConfigForm.h"
 #include "config/WhileModal.h"
+#include "configform/TConfigForm.h"
+#include "mainwindow/TFormDetect.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
@@ -75,6 +78,25 @@ void setPath(QJsonObject& doc, const QString& path, const QJsonValue& value, boo
     rows[keys[1].toInt()] = row;
     doc[keys[0]] = rows;
 }
+// The document with one edit: "path=value" (the value in JSON), or "-path" to
+// remove the key.
+QByteArray edited(QJsonObject doc, const QString& edit) {
+    if (edit.startsWith(QLatin1Char('-'))) {
+        setPath(doc, edit.mid(1), QJsonValue(), true);
+    } else if (!edit.isEmpty()) {
+        const int eq = edit.indexOf(QLatin1Char('='));
+        setPath(doc, edit.left(eq),
+                QJsonDocument::fromJson("[" + edit.mid(eq + 1).toUtf8() + "]").array()[0]);
+    }
+    return QJsonDocument(doc).toJson();
+}
+
+// Whether a terminal would act on some of the text rather than show it.
+bool holdsControls(const QString& text) {
+    static const QRegularExpression controls(QStringLiteral(
+        "[\\x00-\\x09\\x0b-\\x1f\\x7f-\\x9f\\x{202a}-\\x{202e}\\x{2066}-\\x{2069}]"));
+    return text.contains(controls);
+}
 }  // namespace
 
 class TestVarnexctl : public QObject {
@@ -83,7 +105,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void discoverInBothFormats();
-    void setThenVerify();
+    void commandOutcomes_data();
+    void commandOutcomes();
     void getVxcIsWhatTheWindowExports();
     void putAnEditedJsonFile();
     void diffShowsTheEditedFields();
@@ -135,14 +158,86 @@ void TestVarnexctl::discoverInBothFormats() {
     QCOMPARE(first["interface"].toString(), NetnsEnv::plantInterface());
 }
 
-void TestVarnexctl::setThenVerify() {
-    const Run r = varnexctl({"set", kSecond, "--ip", "198.19.0.77", "--name", "Pump house"});
-    QCOMPARE(r.rc, 0);
-    QVERIFY2(r.out.contains(QStringLiteral("verified")), qPrintable(r.out + r.err));
+void TestVarnexctl::commandOutcomes_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("fault");  // switched on in the simulator for this run
+    QTest::addColumn<QString>("edit");   // of kFirst's configuration, as the file "@in"
+    QTest::addColumn<int>("rc");
+    // A JSON object to compare whole, or a text stdout holds.
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    // kSecond's name, IP and mask in the simulator afterwards (empty: not checked).
+    QTest::addColumn<QString>("held");
+    const QString no;
+    const QString ignore = QStringLiteral("ignore-writes");
+    const QString escapes = QStringLiteral("\x1b[2J\u202eEvil\a");  // \u takes four digits
+    QTest::newRow("set, taken") << QStringList{"set",         kSecond,  "--ip",
+                                               "198.19.0.77", "--name", "Pump house"}
+                                << no << no << 0 << kSecond + ": set and verified" << no
+                                << "Pump house 198.19.0.77 255.255.0.0";
+    QTest::newRow("set --json, taken")
+        << QStringList{"set", kSecond, "--name", "Boiler", "--view-ip", "198.19.0.3", "--json"}
+        << no << no << 0
+        << R"({"mac":"00-1A-2B-00-00-02","name":"Boiler","verified":true,"view_ip":"198.19.0.3"})"
+        << no << "Boiler 198.19.0.77";
+    QTest::newRow("set a name with escapes") << QStringList{"set", kSecond, "--name", escapes} << no
+                                             << no << 0 << "set and verified" << no << no;
+    QTest::newRow("discover shows that name inert") << QStringList{"discover", "--timeout", "1"}
+                                                    << no << no << 0 << "  ?[2JEvil?  " << no << no;
+    QTest::newRow("set, not taken") << QStringList{"set", kSecond, "--name", "Kiln"} << ignore << no
+                                    << 1 << kSecond + ": NOT taken"
+                                    << "name: reports ?[2JEvil?, expected Kiln" << no;
+    QTest::newRow("set --no-verify, not taken")
+        << QStringList{"set", kSecond, "--name", "Kiln", "--no-verify"} << ignore << no << 0
+        << kSecond + ": sent" << no << no;
+    QTest::newRow("config put, not taken")
+        << QStringList{"config", "put", kFirst, "@in"} << ignore << "ports.1.src_port=4999" << 1
+        << kFirst + " reports values other than the file's:\nports[1].src_port: 4002 -> 4999\n"
+        << "writing the configuration" << no;
+    QTest::newRow("config get, silent gateway")
+        << QStringList{"config", "get", kFirst, "--timeout", "1"} << "cfg-silent=NOUA" << no << 1
+        << no << "gateway " + kFirst + " did not answer the configuration query" << no;
+}
+
+void TestVarnexctl::commandOutcomes() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, fault);
+    QFETCH(QString, edit);
+    QFETCH(int, rc);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(QString, held);
+    if (!edit.isEmpty()) {
+        writeFile(dir_.filePath(QStringLiteral("in.json")), edited(getJson(kFirst), edit));
+        args.replace(args.indexOf(QStringLiteral("@in")), dir_.filePath(QStringLiteral("in.json")));
+    }
+    if (!fault.isEmpty()) sim_->write("fault " + fault.toUtf8() + "\n");
+    // A dump's answer shows that the simulator has read what came before it.
+    dumpOf(*sim_, 0);
+    const auto faultOff = qScopeGuard([&] {
+        if (!fault.isEmpty())
+            sim_->write("unfault " + fault.section(QLatin1Char('='), 0, 0).toUtf8() + "\n");
+        dumpOf(*sim_, 0);
+    });
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const Run r = varnexctl(args);
+    QVERIFY2(elapsed.elapsed() < 6000, qPrintable(QString::number(elapsed.elapsed())));
+    QVERIFY2(r.rc == rc, qPrintable(r.out + r.err));
+    if (out.startsWith(QLatin1Char('{')))
+        QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).toJson(QJsonDocument::Compact),
+                 out.toUtf8());
+    else
+        QVERIFY2(r.out.contains(out), qPrintable(r.out));
+    QVERIFY2(r.err.contains(err), qPrintable(r.err));
+    QVERIFY(!holdsControls(r.out + r.err));
+    if (held.isEmpty()) return;
     const QJsonObject gw = dumpOf(*sim_, 1);
-    QCOMPARE(gw["name"].toString(), QStringLiteral("Pump house"));
-    QCOMPARE(gw["ip"].toString(), QStringLiteral("198.19.0.77"));
-    QCOMPARE(gw["mask"].toString(), QStringLiteral("255.255.0.0"));  // not given: kept
+    QCOMPARE(QStringList({gw["name"].toString(), gw["ip"].toString(), gw["mask"].toString()})
+                 .join(QLatin1Char(' '))
+                 .left(held.size()),
+             held);
 }
 
 void TestVarnexctl::getVxcIsWhatTheWindowExports() {
@@ -256,6 +351,22 @@ void TestVarnexctl::badInputSendsNothing_data() {
     QTest::newRow("value that cannot be written")
         << QStringList{"config", "put", kThird, file} << "network.ip=\"300.1.1.1\"" << 2 << "300";
     QTest::newRow("unknown command") << QStringList{"reboot"} << "" << 2 << "unknown command";
+    QTest::newRow("timeout nan") << QStringList{"discover", "--timeout", "nan"} << "" << 2
+                                 << "--timeout: \"nan\" is not a number";
+    QTest::newRow("timeout inf") << QStringList{"config", "get", kThird, "--timeout", "inf"} << ""
+                                 << 2 << "--timeout: \"inf\" is not a number";
+    QTest::newRow("endless file") << QStringList{"config", "put", kThird, "/dev/zero"} << "" << 2
+                                  << "\"zero\" is too large for a configuration";
+    QTest::newRow("escapes in a list value")
+        << QStringList{"config", "put", kThird, file}
+        << "network.network_type=\"\\u001b]0;x\\u0007\\u202eDHCP\"" << 2
+        << "network.network_type: \"?]0;x?DHCP\" is not one of";
+    QTest::newRow("escapes in a key")
+        << QStringList{"config", "put", kThird, file} << "network.\x1b[8mx\u2066=1" << 2
+        << "network.?[8mx: unknown key";
+    QTest::newRow("escapes in a file name")
+        << QStringList{"config", "put", kThird, "@gone\x1b[2J\u202e.json"} << "" << 2
+        << "File not found: \"gone?[2J.json\"";
 }
 
 void TestVarnexctl::badInputSendsNothing() {
@@ -264,18 +375,7 @@ void TestVarnexctl::badInputSendsNothing() {
     QFETCH(int, rc);
     QFETCH(QString, message);
     static const QJsonObject base = getJson(kThird);
-    QByteArray content = QJsonDocument(base).toJson();
-    QJsonObject doc = base;
-    if (edit.startsWith(QLatin1Char('-'))) {
-        setPath(doc, edit.mid(1), QJsonValue(), true);
-        content = QJsonDocument(doc).toJson();
-    } else if (!edit.isEmpty()) {
-        const int eq = edit.indexOf(QLatin1Char('='));
-        setPath(doc, edit.left(eq),
-                QJsonDocument::fromJson("[" + edit.mid(eq + 1).toUtf8() + "]").array()[0]);
-        content = QJsonDocument(doc).toJson();
-    }
-    writeFile(dir_.filePath(QStringLiteral("in.json")), content);
+    writeFile(dir_.filePath(QStringLiteral("in.json")), edited(base, edit));
     writeFile(dir_.filePath(QStringLiteral("short.vxc")), QByteArray(50, '\x02'));
     for (QString& a : args) {
         if (a == QLatin1String("@in")) a = dir_.filePath(QStringLiteral("in.json"));
@@ -286,6 +386,7 @@ void TestVarnexctl::badInputSendsNothing() {
     const Run r = varnexctl(args);
     QCOMPARE(r.rc, rc);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY2(!holdsControls(r.err), qPrintable(r.err));
     QVERIFY(r.out.isEmpty());
     QCOMPARE(dumpOf(*sim_, 2), before);
 }

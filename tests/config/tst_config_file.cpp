@@ -140,7 +140,7 @@ private slots:
     void rowsWithNothingSelectedImportAgain();
     void importRefusesDamagedFiles_data();
     void importRefusesDamagedFiles();
-    void importOfMissingFile();
+    void importOfMissingOrEndlessFile();
     void failedBuildLeavesOldFile();
     void failedWriteLeavesOldFile();
     void exportToMissingFolder();
@@ -240,6 +240,9 @@ void TestConfigFile::importRefusesDamagedFiles_data() {
     QTest::newRow("U record with channel 21")
         << QByteArray(good).replace(179 + 9, 1, "\x15", 1)
         << prefix + "LoRa record 2 holds a value outside its list";
+    QTest::newRow("one byte over the cap")
+        << QByteArray(kMaxConfigFileBytes + 1, '\0')
+        << "The file \"site.vxc\" is too large for a configuration (over 4 MiB)";
 }
 
 void TestConfigFile::importRefusesDamagedFiles() {
@@ -251,10 +254,13 @@ void TestConfigFile::importRefusesDamagedFiles() {
     QCOMPARE(errorOf([&] { ImportConfigFile(path); }), error);
 }
 
-void TestConfigFile::importOfMissingFile() {
+void TestConfigFile::importOfMissingOrEndlessFile() {
     QTemporaryDir dir;
     QCOMPARE(errorOf([&] { ImportConfigFile(dir.filePath("gone.vxc")); }),
              QStringLiteral("File not found: \"gone.vxc\""));
+    // Reports no size, and never ends.
+    QCOMPARE(errorOf([&] { ImportConfigFile(QStringLiteral("/dev/zero")); }),
+             QStringLiteral("The file \"zero\" is too large for a configuration (over 4 MiB)"));
 }
 
 void TestConfigFile::failedBuildLeavesOldFile() {

@@ -132,12 +132,20 @@ void TestConfigProtocol::requests_data() {
                              << hex("024f001a2b3c4d5e03");
     QTest::newRow("query U") << ConfigQuery(ConfigSection::LoRa, kMac) << hex("0255001a2b3c4d5e03");
     QTest::newRow("apply A") << ConfigApply(kMac) << hex("0241001a2b3c4d5e03");
-    QTest::newRow("non-hex MAC pair gives 0")
-        << ConfigQuery(ConfigSection::Network, QStringLiteral("00-1A-ZZ-3C-4D-5E"))
-        << hex("024e001a003c4d5e03");
-    QTest::newRow("N/A label gives zeros") << ConfigApply(QStringLiteral("N/A"))
-                                           << hex("0241000000000000"
-                                                  "03");
+    // A text that is not a MAC is refused, as by every other builder, rather
+    // than addressing some other gateway (or all-zero) instead.
+    const auto refused = [](const std::function<QByteArray()>& build) {
+        try {
+            return build();
+        } catch (const VarnexError&) {
+            return QByteArray("refused");
+        }
+    };
+    QTest::newRow("non-hex MAC pair is refused") << refused([] {
+        return ConfigQuery(ConfigSection::Network, QStringLiteral("00-1A-ZZ-3C-4D-5E"));
+    }) << QByteArray("refused");
+    QTest::newRow("N/A label is refused")
+        << refused([] { return ConfigApply(QStringLiteral("N/A")); }) << QByteArray("refused");
 }
 
 void TestConfigProtocol::requests() {

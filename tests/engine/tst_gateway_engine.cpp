@@ -144,7 +144,7 @@ void TestGatewayEngine::handlesShareThePort() {
     QCOMPARE(errorOf([&] { config.SetActive(true); }),
              QStringLiteral("Could not bind socket. Address and port are already in use."));
     // The program's own requests never reach a handler.
-    for (const char* d : {"\x02S\x03", "\x02F\x03", "\x02N\x03", "\x02n12345678\x03"})
+    for (const char* d : {"\x02S\x03", "\x02" "F\x03", "\x02N\x03", "\x02n12345678\x03"})
         engine.Receive(QByteArray(d), 0);
     QCOMPARE(window, QStringList{"n"});
     QCOMPARE(requests, (QStringList{"S", "F", "N"}));
@@ -236,5 +236,5 @@ void TestGatewayEngine::discoveryAndConfiguration() {
     sim->waitForFinished(3000);
 }
 
-QTEST_MAIN(TestGatewayEngine)
+QTEST_GUILESS_MAIN(TestGatewayEngine)
 #include "tst_gateway_engine.moc"

@@ -2,13 +2,16 @@
 #include "link/Codecs.h"
 #include "link/DeviceDatagram.h"
 #include "link/VarnexError.h"
+#include "text/PrintableText.h"
 
 #include "support/ErrorOf.h"
 
 #include <QtTest>
 
 namespace {
-QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
+QByteArray hex(const char* h) {
+    return QByteArray::fromHex(h);
+}
 
 }  // namespace
 
@@ -32,6 +35,8 @@ private slots:
     void decodeDeviceName_data();
     void decodeDeviceName();
     void byteReaderNeverReadsPastEnd();
+    void printableText_data();
+    void printableText();
 };
 
 void TestCodecs::replyLetter_data() {
@@ -141,7 +146,8 @@ void TestCodecs::strToInt_data() {
     QTest::newRow("dollar hex") << "$C0" << true << 192;
     QTest::newRow("x hex") << "xff" << true << 255;
     QTest::newRow("0X hex") << "0X1f" << true << 31;
-    QTest::newRow("ends at NUL") << QStringLiteral("12") + QChar(0) + QStringLiteral("zz") << true << 12;
+    QTest::newRow("ends at NUL") << QStringLiteral("12") + QChar(0) + QStringLiteral("zz") << true
+                                 << 12;
     QTest::newRow("min int") << "-2147483648" << true << int(-2147483647 - 1);
     QTest::newRow("max int") << "2147483647" << true << 2147483647;
     QTest::newRow("above max") << "2147483648" << false << 0;
@@ -204,8 +210,9 @@ void TestCodecs::decodeDeviceName_data() {
         << QByteArray(32, 'a') << QString(31, QLatin1Char('a'));
     QTest::newRow("ten 3-byte chars + 2 bytes of an eleventh")
         << QString(11, QChar(0x30A2)).toUtf8().left(32) << QString(10, QChar(0x30A2));
-    QTest::newRow("utf8 name with zero") << (QStringLiteral("Pumpe Süd").toUtf8() + QByteArray(22, '\0'))
-                                         << QStringLiteral("Pumpe Süd");
+    QTest::newRow("utf8 name with zero")
+        << (QStringLiteral("Pumpe Süd").toUtf8() + QByteArray(22, '\0'))
+        << QStringLiteral("Pumpe Süd");
     QTest::newRow("invalid before zero, fallback cut at NUL")
         << (hex("ff41") + QByteArray(30, '\0')) << "";
     QTest::newRow("short field (datagram ended early)") << QByteArray("ABC") << "AB";
@@ -230,6 +237,29 @@ void TestCodecs::byteReaderNeverReadsPastEnd() {
     QVERIFY(errorOf([&] { r.byte(-1); }) != QStringLiteral("<no error>"));
     QCOMPARE(r.bytesClipped(8, 4), hex("c0a8"));
     QCOMPARE(r.bytesClipped(20, 4), QByteArray());
+}
+
+void TestCodecs::printableText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("lines");  // PrintableLines rather than PrintableText
+    QTest::addColumn<QString>("shown");
+    const auto s = [](const char16_t* t, qsizetype n = -1) { return QString::fromUtf16(t, n); };
+    QTest::newRow("C0, DEL and C1 become ?")
+        << s(u"\x1b[1m\0\a\t\x7f\x9b\x9fz", 11) << false << "?[1m??????z";
+    QTest::newRow("bidi controls dropped")
+        << s(u"\u202Aa\u202B\u202C\u202D\u202Eb\u2066\u2067\u2068\u2069c") << false << "abc";
+    QTest::newRow("their neighbours and other text kept")
+        << s(u"\u00A0\u2029\u202F\u2065\u206AS\u00FCd \u6771") << false
+        << s(u"\u00A0\u2029\u202F\u2065\u206AS\u00FCd \u6771");
+    QTest::newRow("lines keep LF and CRLF, not a lone CR")
+        << "a\x1b\r\nb\rc\n\r" << true << "a?\r\nb?c\n?";
+}
+
+void TestCodecs::printableText() {
+    QFETCH(QString, text);
+    QFETCH(bool, lines);
+    QFETCH(QString, shown);
+    QCOMPARE(lines ? PrintableLines(text) : PrintableText(text), shown);
 }
 
 QTEST_APPLESS_MAIN(TestCodecs)

@@ -113,6 +113,10 @@ void answerQuery(Simulator& sim, SimGateway& gw, char letter, SimReplies& out) {
 }
 }  // namespace
 
+bool IgnoresWrites(const Simulator& sim) {
+    return sim.faults().has(QStringLiteral("ignore-writes"));
+}
+
 void HandleConfig(Simulator& sim, char letter, const QByteArray& datagram, SimReplies& out) {
     const ByteReader in(datagram);
     if (!in.has(2, 6)) return;
@@ -128,13 +132,13 @@ void HandleConfig(Simulator& sim, char letter, const QByteArray& datagram, SimRe
         if (!silent(sim, 'A')) out.push_back({FrameDatagram('a', gw->mac), 0, false});
     } else if (letter == 'N' && size == kNetworkSize) {
         remember(gw->config.writes, 'N');
-        takeNetworkWrite(*gw, datagram);
+        if (!IgnoresWrites(sim)) takeNetworkWrite(*gw, datagram);
     } else if (letter == 'O' && size == kPortSize) {
         remember(gw->config.writes, 'O');
-        takeRowWrite(gw->config.ports, datagram, 'o');
+        if (!IgnoresWrites(sim)) takeRowWrite(gw->config.ports, datagram, 'o');
     } else if (letter == 'U' && size == kLoRaSize) {
         remember(gw->config.writes, 'U');
-        takeRowWrite(gw->config.loras, datagram, 'u');
+        if (!IgnoresWrites(sim)) takeRowWrite(gw->config.loras, datagram, 'u');
     }
     const int delay = sim.faults().intValue(QStringLiteral("cfg-delay"), 0);
     for (size_t i = before; i < out.size(); ++i) out[i].delayMs += delay;

@@ -28,7 +28,12 @@ struct SimConfigState {
 //   cfg-silent=LETTERS  no answer to the queries (or "A") of these letters, e.g. "O" or "OU"
 //   cfg-delay=MS        every configuration reply leaves MS milliseconds late
 //   cfg-bad-row         "o" and "u" replies carry row indexes from PortCount up
+//   ignore-writes       "N", "O" and "U" writes (and "S", see SimSetNetwork) are
+//                       counted but not kept; "A" is still answered with "a"
 void HandleConfig(Simulator& sim, char letter, const QByteArray& datagram, SimReplies& out);
+// Whether the ignore-writes fault is on: a gateway that confirms what it is sent
+// but keeps its old settings, so that a client's read-back has something to catch.
+bool IgnoresWrites(const Simulator& sim);
 // Gives gateway number `index` (from 0) its starting configuration: --ports
 // serial ports and --lora LoRa rows (0 included), values that differ by gateway.
 void InitConfig(SimGateway& gw, int index, const SimOptions& options);

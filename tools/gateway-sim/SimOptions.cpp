@@ -166,7 +166,10 @@ struct SimCommandLine {
         QStringLiteral("fault"),
         QStringLiteral("Inject a fault; repeatable. Common ones: "
                        "delay=MS, jitter=MS, loss=PERCENT, duplicate, repeat=N, "
-                       "malformed=short|noetx|letter."),
+                       "malformed=short|noetx|letter. Others: ignore-writes (configuration "
+                       "and \"S\" writes are confirmed but not kept), cfg-silent=LETTERS, "
+                       "cfg-delay=MS, cfg-bad-row, fw-silent, fw-no-ack=K|end, "
+                       "fw-refuse=K|end, fw-late-ack=MS, fw-slow-end=MS, fw-duplicate-ack."),
         QStringLiteral("NAME[=VALUE]")};
 
     // Adds every option to the parser; the help shows each default.

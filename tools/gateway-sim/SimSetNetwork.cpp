@@ -1,5 +1,6 @@
 #include "SimSetNetwork.h"
 
+#include "SimConfig.h"
 #include "Simulator.h"
 
 #include "link/ByteReader.h"
@@ -15,7 +16,7 @@ void HandleSetNetwork(Simulator& sim, const QByteArray& datagram) {
     if (datagram.size() != kSetNetworkSize) return;
     const ByteReader in(datagram);
     SimGateway* gw = sim.findByMac(in.bytes(2, 6));
-    if (gw == nullptr || !sim.addressedTo(*gw)) return;
+    if (gw == nullptr || !sim.addressedTo(*gw) || IgnoresWrites(sim)) return;
     gw->ip = in.bytes(8, 4);
     gw->gateway = in.bytes(12, 4);
     gw->mask = in.bytes(16, 4);

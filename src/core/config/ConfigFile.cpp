@@ -130,7 +130,23 @@ QByteArray ReadConfigFileBytes(const QString& fileName) {
     if (!file.open(QIODevice::ReadOnly)) {
         throw VarnexError(QStringLiteral("File access denied: \"%1\"").arg(shown(fileName)));
     }
-    const QByteArray bytes = file.readAll();
+    const auto tooLarge = [&] {
+        throw VarnexError(
+            QStringLiteral("The file \"%1\" is too large for a configuration (over %2 MiB)")
+                .arg(shown(fileName))
+                .arg(kMaxConfigFileBytes / (1024 * 1024)));
+    };
+    // A device or a pipe (/dev/zero, a FIFO) reports no size and may never
+    // end, so the cap is kept while reading, one bounded step at a time.
+    if (!file.isSequential() && file.size() > kMaxConfigFileBytes) tooLarge();
+    QByteArray bytes;
+    constexpr qint64 kStep = 64 * 1024;
+    for (;;) {
+        const QByteArray step = file.read(kStep);
+        if (step.isEmpty()) break;
+        if (bytes.size() + step.size() > kMaxConfigFileBytes) tooLarge();
+        bytes.append(step);
+    }
     if (file.error() != QFileDevice::NoError) {
         throw VarnexError(QStringLiteral("The file \"%1\" could not be read").arg(shown(fileName)));
     }

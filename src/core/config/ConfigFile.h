@@ -40,6 +40,14 @@ ConfigFileContents ImportConfigFile(const QString& fileName);
 // Replaces a file with `bytes` in one step; a failure raises VarnexError and
 // leaves an existing file as it was.
 void WriteConfigFileBytes(const QString& fileName, const QByteArray& bytes);
+// The largest configuration file read. The largest ".vxc" (255 rows) is
+// 14,364 bytes and the JSON of 255 rows as varnexctl writes it about 120 KB
+// (130 KB with alias_bytes on every row); 4 MiB leaves room for any hand-edited
+// or reindented file while a wrong path (a disk image, /dev/zero) is refused
+// before it fills memory.
+constexpr qint64 kMaxConfigFileBytes = 4 * 1024 * 1024;
+
 // A configuration file's bytes, whatever its format; raises VarnexError naming
-// the file when it is missing or cannot be read.
+// the file when it is missing, cannot be read, or is larger than
+// kMaxConfigFileBytes (which it finds out without reading the whole file).
 QByteArray ReadConfigFileBytes(const QString& fileName);
