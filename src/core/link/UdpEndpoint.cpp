@@ -139,8 +139,14 @@ void UdpEndpoint::activate() {
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         // Each reply tells the interface it came in on: the gateway is reached
         // through that one.
+        // Without it an interface limit would drop every reply, so its
+        // failure is the endpoint's.
         const int on = 1;
-        ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+        if (::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) {
+            const int err = errno;
+            closeOpened();
+            throwSocketError(err);
+        }
         if (dropRequests_) dropRequestsIn(fd);
         quint32 address = 0;
         if (!ParseDottedIPv4(b.address, address)) {
@@ -180,14 +186,8 @@ void UdpEndpoint::activate() {
         deactivate();
         throw;
     }
-    // A named interface that does not exist lets nothing in (-1 matches no index).
-    int onlyInterface = 0;
-    if (!interfaceName_.isEmpty()) {
-        onlyInterface = InterfaceIndexOf(interfaceName_);
-        if (onlyInterface == 0) onlyInterface = -1;
-    }
-    thread_ =
-        std::thread(&UdpEndpoint::receiveLoop, this, sockets_, wakeFd_, bufferSize_, onlyInterface);
+    thread_ = std::thread(&UdpEndpoint::receiveLoop, this, sockets_, wakeFd_, bufferSize_,
+                          interfaceName_);
 }
 
 void UdpEndpoint::deactivate() {
@@ -207,7 +207,17 @@ void UdpEndpoint::deactivate() {
     wakeFd_ = -1;
 }
 
-void UdpEndpoint::receiveLoop(std::vector<int> fds, int wakeFd, int bufferSize, int onlyInterface) {
+void UdpEndpoint::receiveLoop(std::vector<int> fds, int wakeFd, int bufferSize,
+                              QString onlyInterfaceName) {
+    // A named interface that does not exist lets nothing in (-1 matches no
+    // index). An interface taken down and made again gets a new index: a
+    // datagram from another index asks the system again before it is dropped.
+    int onlyInterface = 0;
+    const auto lookUp = [&] {
+        const int index = InterfaceIndexOf(onlyInterfaceName);
+        onlyInterface = index == 0 ? -1 : index;
+    };
+    if (!onlyInterfaceName.isEmpty()) lookUp();
     std::vector<pollfd> pfds;
     for (int fd : fds) pfds.push_back(pollfd{fd, POLLIN, 0});
     pfds.push_back(pollfd{wakeFd, POLLIN, 0});
@@ -236,7 +246,10 @@ void UdpEndpoint::receiveLoop(std::vector<int> fds, int wakeFd, int bufferSize, 
             const ssize_t got = ::recvmsg(fds[i], &msg, MSG_DONTWAIT);
             if (got < 0 || got > bufferSize) continue;  // receive error or over-long: dropped
             const int arrivedOn = arrivalInterface(msg);
-            if (onlyInterface != 0 && arrivedOn != onlyInterface) continue;
+            if (onlyInterface != 0 && arrivedOn != onlyInterface) {
+                lookUp();
+                if (arrivedOn != onlyInterface) continue;
+            }
             char text[INET_ADDRSTRLEN] = {0};
             ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
             deliver(QByteArray(buffer.constData(), static_cast<int>(got)), static_cast<int>(i),

@@ -90,7 +90,7 @@ private:
     struct Handoff;
     void activate();
     void deactivate();
-    void receiveLoop(std::vector<int> fds, int wakeFd, int bufferSize, int onlyInterface);
+    void receiveLoop(std::vector<int> fds, int wakeFd, int bufferSize, QString onlyInterfaceName);
     void deliver(const QByteArray& datagram, int bindingIndex, const QString& peer,
                  quint16 peerPort, int interfaceIndex);
     void runHandoff(const std::shared_ptr<Handoff>& job);
