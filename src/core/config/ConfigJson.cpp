@@ -454,6 +454,7 @@ GatewayIdentity IdentityFromJson(const QJsonObject& json) {
 }
 
 QString UtcTimeText(const QDateTime& time) {
+    if (!time.isValid()) return QString();
     const QDateTime utc = time.toUTC();
     const QString format = utc.time().msec() != 0 ? QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")
                                                   : QStringLiteral("yyyy-MM-ddTHH:mm:ss");

@@ -83,7 +83,8 @@ struct GatewayIdentity {
 };
 
 // A time as the document records it: UTC, to the second, with milliseconds only
-// when there are any ("2026-12-10T05:15:00Z", "2026-12-10T05:15:00.250Z").
+// when there are any ("2026-12-10T05:15:00Z", "2026-12-10T05:15:00.250Z"); empty
+// for an invalid time.
 QString UtcTimeText(const QDateTime& time);
 // The time such a text names, or an invalid QDateTime for any other text (an
 // offset other than "Z", a day or an hour that does not exist).
