@@ -197,12 +197,6 @@ void TestConfigJson::refusedJson_data() {
         << "ports[0].dest_port: 500999999999993 is outside 0..65535";
     QTest::newRow("src_port negative")
         << "ports[1].src_port" << QJsonValue(-1) << "ports[1].src_port: -1 is outside 0..65535";
-    QTest::newRow("alive above 16 bits")
-        << "ports[0].alive" << QJsonValue(65536) << "ports[0].alive: 65536 is outside 0..65535";
-    QTest::newRow("latency above 16 bits")
-        << "ports[1].latency" << QJsonValue(70000) << "ports[1].latency: 70000 is outside 0..65535";
-    QTest::newRow("view_port above 16 bits") << "network.view_port" << QJsonValue(65536)
-                                             << "network.view_port: 65536 is outside 0..65535";
     QTest::newRow("dest_id above 24 bits") << "lora[1].dest_id" << QJsonValue(16777216)
                                            << "lora[1].dest_id: 16777216 is outside 0..16777215";
     QTest::newRow("index beyond any integer")
@@ -210,8 +204,6 @@ void TestConfigJson::refusedJson_data() {
         << "ports[0].index: 1.0000000000000001e+300 is out of range (0 to 1 for 2 rows)";
     QTest::newRow("source_id above 24 bits")
         << "source_id" << QJsonValue(16777216) << "source_id: 16777216 is outside 0..16777215";
-    QTest::newRow("source_id as text")
-        << "source_id" << QJsonValue("7") << "source_id: expected a whole number";
     QTest::newRow("mac as number") << "mac" << QJsonValue(1) << "mac: expected a string";
     QTest::newRow("short alias bytes") << "ports[0].alias_bytes" << QJsonValue("4142")
                                        << "ports[0].alias_bytes: expected 32 hexadecimal digits";
@@ -237,16 +229,10 @@ void TestConfigJson::times_data() {
     QTest::addColumn<QString>("written");  // empty: refused
     QTest::newRow("to the second") << "2026-12-10T05:15:00Z"
                                    << "2026-12-10T05:15:00Z";
-    QTest::newRow("milliseconds") << "2026-12-10T05:15:00.250Z"
-                                  << "2026-12-10T05:15:00.250Z";
-    QTest::newRow("short fraction") << "2026-12-10T05:15:00.5Z"
-                                    << "2026-12-10T05:15:00.500Z";
     QTest::newRow("microseconds") << "2026-12-10T05:15:00.123456Z"
                                   << "2026-12-10T05:15:00.123Z";
     QTest::newRow("an offset") << "2026-12-10T05:15:00+01:00" << QString();
-    QTest::newRow("no zone") << "2026-12-10T05:15:00" << QString();
     QTest::newRow("hour 24") << "2026-12-10T24:00:00Z" << QString();
-    QTest::newRow("30 February") << "2026-02-30T00:00:00Z" << QString();
     QTest::newRow("line break after") << "2026-12-10T05:15:00Z\n" << QString();
     QTest::newRow("other digits") << QString::fromUtf8(
                                          "\xd9\xa2"
