@@ -228,10 +228,12 @@ void TestFleet::planFromCsv_data() {
                                                   "02 198.18.0.10 255.255.255.0 G2";
     QTest::newRow("empty cells keep what the gateway reports") << "mac,name,mask\n01,,"
                                                                << "01 198.18.0.10 255.255.255.0 G1";
-    QTest::newRow("one address for two gateways")
-        << "mac,ip\n01,198.18.0.20\n02,198.18.0.20"
+    // Both clashing gateways keep their addresses, so the one given 01's is refused next.
+    QTest::newRow("one address for two gateways, and what follows")
+        << "mac,ip\n01,198.18.0.20\n02,198.18.0.20\n09,198.18.0.10"
         << "01: 198.18.0.20 is also given to 00-1A-2B-00-00-02 | "
-           "02: 198.18.0.20 is also given to 00-1A-2B-00-00-01";
+           "02: 198.18.0.20 is also given to 00-1A-2B-00-00-01 | "
+           "09: 198.18.0.10 stays with 00-1A-2B-00-00-01 (G1), whose line is refused";
     QTest::newRow("this PC's address") << "mac,ip\n01,198.18.0.99"
                                        << "01: 198.18.0.99 is this PC's address";
     QTest::newRow("kept by a gateway outside the plan")

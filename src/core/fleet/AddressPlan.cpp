@@ -196,13 +196,12 @@ QVector<PlannedGateway> PlanAddressRange(const QVector<ListedGateway>& gateways,
         plan.append(line);
     }
     if (placed < gateways.size()) {
-        const QString why = QStringLiteral(
-                                "the range runs past the end of %1: %2 free addresses from %3 "
-                                "for %4 gateways")
-                                .arg(subnet.text())
-                                .arg(placed)
-                                .arg(range.start)
-                                .arg(gateways.size());
+        const QString why =
+            QStringLiteral(
+                "the range runs past the end of %1: from %2 it has room for %3 of the %4 gateways")
+                .arg(subnet.text(), range.start)
+                .arg(placed)
+                .arg(gateways.size());
         for (PlannedGateway& line : plan) line.refusal = why;
         return plan;
     }
