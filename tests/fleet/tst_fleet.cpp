@@ -161,7 +161,7 @@ void TestFleet::csvPlan_data() {
     QTest::newRow("duplicate MAC") << QByteArray("mac\n00-1A-2B-00-00-01\n\n00-1a-2b-00-00-01\n")
                                    << "line 4: 00-1A-2B-00-00-01 is also on line 2";
     QTest::newRow("not UTF-8 on line 3")
-        << QByteArray("mac,name\n00-1A-2B-00-00-01,a\n00-1A-2B-00-00-02,K\xe4ln\n")
+        << QByteArray("mac,name\r00-1A-2B-00-00-01,a\r\n00-1A-2B-00-00-02,K\xe4ln\n")
         << "line 3: the text is not UTF-8";
     QTest::newRow("name over 32 bytes")
         << "mac,name\n00-1A-2B-00-00-01," + QByteArray(31, 'a') + "\xc3\xa4"

@@ -28,18 +28,19 @@ QString shown(const QString& cell) {
     return QLatin1Char('"') + out + QLatin1Char('"');
 }
 
-// The text, or a refusal naming the first line that is not UTF-8.
+// The text, or a refusal naming the first line that is not UTF-8 (lines end as
+// the tokenizer ends them: CRLF, LF or CR).
 QString decodeUtf8(QByteArray bytes) {
     if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
     int line = 1;
     qsizetype start = 0;
-    while (start <= bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', start);
-        if (end < 0) end = bytes.size();
+    for (qsizetype i = 0; i <= bytes.size(); ++i) {
+        if (i < bytes.size() && bytes[i] != '\n' && bytes[i] != '\r') continue;
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-        const QString decoded = decoder.decode(QByteArrayView(bytes).sliced(start, end - start));
+        const QString decoded = decoder.decode(QByteArrayView(bytes).sliced(start, i - start));
         if (decoder.hasError()) refuse(line, QStringLiteral("the text is not UTF-8"));
-        start = end + 1;
+        if (i + 1 < bytes.size() && bytes[i] == '\r' && bytes[i + 1] == '\n') ++i;
+        start = i + 1;
         ++line;
     }
     return QString::fromUtf8(bytes);
