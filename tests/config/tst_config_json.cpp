@@ -91,6 +91,8 @@ private slots:
     void vxcThroughJson();
     void refusedJson_data();
     void refusedJson();
+    void times_data();
+    void times();
     void refusedFile_data();
     void refusedFile();
     void differences_data();
@@ -188,7 +190,21 @@ void TestConfigJson::refusedJson_data() {
                                         << "lora[0].index: 2 is out of range (0 to 1 for 2 rows)";
     QTest::newRow("misspelt key") << "network.ecko" << QJsonValue(1) << "network.ecko: unknown key";
     QTest::newRow("echo above a byte")
-        << "network.echo" << QJsonValue(300) << "network.echo: expected a number from 0 to 255";
+        << "network.echo" << QJsonValue(300) << "network.echo: 300 is outside 0..255";
+    // Every number is held to what its datagram field can carry.
+    QTest::newRow("dest_port far too large")
+        << "ports[0].dest_port" << QJsonValue(500999999999993.0)
+        << "ports[0].dest_port: 500999999999993 is outside 0..65535";
+    QTest::newRow("src_port negative")
+        << "ports[1].src_port" << QJsonValue(-1) << "ports[1].src_port: -1 is outside 0..65535";
+    QTest::newRow("dest_id above 24 bits") << "lora[1].dest_id" << QJsonValue(16777216)
+                                           << "lora[1].dest_id: 16777216 is outside 0..16777215";
+    QTest::newRow("index beyond any integer")
+        << "ports[0].index" << QJsonValue(1e300)
+        << "ports[0].index: 1.0000000000000001e+300 is out of range (0 to 1 for 2 rows)";
+    QTest::newRow("source_id above 24 bits")
+        << "source_id" << QJsonValue(16777216) << "source_id: 16777216 is outside 0..16777215";
+    QTest::newRow("mac as number") << "mac" << QJsonValue(1) << "mac: expected a string";
     QTest::newRow("short alias bytes") << "ports[0].alias_bytes" << QJsonValue("4142")
                                        << "ports[0].alias_bytes: expected 32 hexadecimal digits";
     QTest::newRow("row not an object")
@@ -202,10 +218,41 @@ void TestConfigJson::refusedJson() {
     QFETCH(QString, path);
     QFETCH(QJsonValue, value);
     QFETCH(QString, error);
-    QJsonObject doc = ConfigToJson(rows(2), {kMac, "VX-1", "1.0", 7});
+    QJsonObject doc = ConfigToJson(rows(2), {kMac, "VX-1", "1.0", 7, {}});
     QCOMPARE(errorOf([&] { ConfigFromJson(doc); }), QStringLiteral("<no error>"));
     edit(doc, path, value);
     QCOMPARE(errorOf([&] { ConfigFromJson(doc); }), error);
+}
+
+void TestConfigJson::times_data() {
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QString>("written");  // empty: refused
+    QTest::newRow("to the second") << "2026-12-10T05:15:00Z"
+                                   << "2026-12-10T05:15:00Z";
+    QTest::newRow("microseconds") << "2026-12-10T05:15:00.123456Z"
+                                  << "2026-12-10T05:15:00.123Z";
+    QTest::newRow("an offset") << "2026-12-10T05:15:00+01:00" << QString();
+    QTest::newRow("hour 24") << "2026-12-10T24:00:00Z" << QString();
+    QTest::newRow("line break after") << "2026-12-10T05:15:00Z\n" << QString();
+    QTest::newRow("other digits") << QString::fromUtf8(
+                                         "\xd9\xa2"
+                                         "026-12-10T05:15:00Z")
+                                  << QString();
+}
+
+void TestConfigJson::times() {
+    QFETCH(QString, time);
+    QFETCH(QString, written);
+    QJsonObject doc = ConfigToJson(rows(1), {});
+    QVERIFY(!doc.contains("time"));
+    doc.insert("time", time);
+    const QString error = errorOf([&] { ConfigFromJson(doc); });
+    if (written.isEmpty()) {
+        QCOMPARE(error, "time: expected a UTC time such as \"2026-12-10T05:15:00Z\"");
+        return;
+    }
+    QCOMPARE(error, "<no error>");
+    QCOMPARE(ConfigToJson(rows(1), IdentityFromJson(doc))["time"].toString(), written);
 }
 
 void TestConfigJson::refusedFile_data() {

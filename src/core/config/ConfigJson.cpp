@@ -25,19 +25,23 @@ struct Field {
     QString Row::*text;
     int Row::*index;
     QStringList (*list)();
+    qint64 max;  // a number: the largest value its datagram field holds
 };
+
+constexpr qint64 kWord16 = 0xFFFF;
+constexpr qint64 kWord24 = 0xFFFFFF;
 
 template <class Row>
 Field<Row> text(const char* key, QString Row::*member) {
-    return {key, Kind::Text, member, nullptr, nullptr};
+    return {key, Kind::Text, member, nullptr, nullptr, 0};
 }
 template <class Row>
-Field<Row> number(const char* key, QString Row::*member) {
-    return {key, Kind::Number, member, nullptr, nullptr};
+Field<Row> number(const char* key, QString Row::*member, qint64 max) {
+    return {key, Kind::Number, member, nullptr, nullptr, max};
 }
 template <class Row>
 Field<Row> list(const char* key, int Row::*member, QStringList (*entries)()) {
-    return {key, Kind::List, nullptr, member, entries};
+    return {key, Kind::List, nullptr, member, entries, 0};
 }
 
 using N = NetworkSettings;
@@ -50,7 +54,7 @@ const QVector<Field<N>>& networkFields() {
         text("gateway", &N::gateway),
         text("dns", &N::dns),
         text("view_ip", &N::varnexViewIp),
-        number("view_port", &N::varnexViewPort),
+        number("view_port", &N::varnexViewPort, kWord16),
         list("telnet", &N::telnet, ConfigLists::Service),
         list("ssh", &N::ssh, ConfigLists::Service),
         list("ftp", &N::ftp, ConfigLists::Service),
@@ -66,11 +70,11 @@ const QVector<Field<PortRow>>& portFields() {
     static const QVector<Field<PortRow>> fields{
         text("alias", &PortRow::alias),
         list("operation", &PortRow::operation, ConfigLists::Operation),
-        number("src_port", &PortRow::srcPort),
+        number("src_port", &PortRow::srcPort, kWord16),
         text("dest_ip", &PortRow::destIp),
-        number("dest_port", &PortRow::destPort),
-        number("alive", &PortRow::alive),
-        number("latency", &PortRow::latency),
+        number("dest_port", &PortRow::destPort, kWord16),
+        number("alive", &PortRow::alive, kWord16),
+        number("latency", &PortRow::latency, kWord16),
     };
     return fields;
 }
@@ -79,7 +83,7 @@ const QVector<Field<LoRaRow>>& loraFields() {
     static const QVector<Field<LoRaRow>> fields{
         list("channel", &LoRaRow::channel, ConfigLists::Channel),
         list("sf", &LoRaRow::spreadingFactor, ConfigLists::SpreadingFactor),
-        number("dest_id", &LoRaRow::destinationId),
+        number("dest_id", &LoRaRow::destinationId, kWord24),
         list("aes", &LoRaRow::aes, ConfigLists::Aes),
         list("protocol", &LoRaRow::protocolVersion, ConfigLists::ProtocolVersion),
     };
@@ -97,6 +101,7 @@ const QString kMac = QStringLiteral("mac");
 const QString kModel = QStringLiteral("model");
 const QString kVersion = QStringLiteral("version");
 const QString kSourceId = QStringLiteral("source_id");
+const QString kTime = QStringLiteral("time");
 
 // Network list bytes are kept as they came, so a byte that names no entry is
 // carried as its number. Table rows never hold one: their parser refuses it.
@@ -167,11 +172,27 @@ QString quoted(const QString& s) {
     return QLatin1Char('"') + s + QLatin1Char('"');
 }
 
-// A whole number, or a refusal naming what was expected.
-qint64 wholeNumber(const QJsonValue& v, const QString& path, const QString& expected) {
+// A whole number as the file wrote it, in decimal while it has an exact one.
+QString wholeText(double d) {
+    return std::fabs(d) < 1e15 ? QString::number(static_cast<qint64>(d))
+                               : QString::number(d, 'g', 17);
+}
+
+// A whole number, or a refusal naming what was expected. Numbers too large for
+// any field pass here and are refused by inRange with their value.
+double wholeNumber(const QJsonValue& v, const QString& path, const QString& expected) {
     const double d = v.toDouble();
-    if (!v.isDouble() || !std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 1e15) {
-        refuse(path, expected);
+    if (!v.isDouble() || !std::isfinite(d) || d != std::floor(d)) refuse(path, expected);
+    return d;
+}
+
+// A whole number within what its datagram field holds. A value that does not
+// fit is refused here, while the file is read, so that nothing accepted here
+// fails later when its datagram is built (or is written back as a text that
+// cannot be read again).
+qint64 inRange(double d, const QString& path, qint64 max) {
+    if (d < 0 || d > static_cast<double>(max)) {
+        refuse(path, QStringLiteral("%1 is outside 0..%2").arg(wholeText(d)).arg(max));
     }
     return static_cast<qint64>(d);
 }
@@ -195,7 +216,6 @@ public:
         if (v.isUndefined()) refuse(pathOf(key), QStringLiteral("missing"));
         return v;
     }
-    void ignore(const QString& key) { taken_.insert(key); }
     void refuseOthers() const {
         for (auto it = object_.begin(); it != object_.end(); ++it) {
             if (!taken_.contains(it.key())) refuse(pathOf(it.key()), QStringLiteral("unknown key"));
@@ -220,17 +240,18 @@ int readList(const QJsonValue& v, const QStringList& entries, Codes codes, const
     }
     if (codes == Codes::KeepOther) {
         const QString expected = QStringLiteral("expected a string, null or a code from 0 to 255");
-        const qint64 code = wholeNumber(v, path, expected);
+        const double code = wholeNumber(v, path, expected);
         if (code < 0 || code > 255) refuse(path, expected);
         return code == 0xFF ? -1 : static_cast<int>(code);
     }
     refuse(path, QStringLiteral("expected a string or null"));
 }
 
-QString readNumber(const QJsonValue& v, const QString& path) {
+QString readNumber(const QJsonValue& v, const QString& path, qint64 max) {
     if (v.isNull()) return QString();
     if (!v.isDouble()) refuse(path, QStringLiteral("expected a number or null"));
-    return QString::number(wholeNumber(v, path, QStringLiteral("expected a whole number")));
+    return QString::number(
+        inRange(wholeNumber(v, path, QStringLiteral("expected a whole number")), path, max));
 }
 
 template <class Row>
@@ -245,7 +266,7 @@ void readFields(ObjectReader& in, const QVector<Field<Row>>& fields, Codes codes
                 row.*f.text = v.toString();
                 break;
             case Kind::Number:
-                row.*f.text = readNumber(v, path);
+                row.*f.text = readNumber(v, path, f.max);
                 break;
             case Kind::List:
                 row.*f.index = readList(v, f.list(), codes, path);
@@ -266,10 +287,9 @@ NetworkSettings readNetwork(const QJsonValue& value) {
     }
     const QJsonValue echo = in.take(kEcho);
     if (!echo.isUndefined()) {
-        const QString expected = QStringLiteral("expected a number from 0 to 255");
-        const qint64 e = wholeNumber(echo, in.pathOf(kEcho), expected);
-        if (e < 0 || e > 255) refuse(in.pathOf(kEcho), expected);
-        n.echoByte = static_cast<int>(e);
+        const QString path = in.pathOf(kEcho);
+        n.echoByte = static_cast<int>(inRange(
+            wholeNumber(echo, path, QStringLiteral("expected a whole number")), path, 0xFF));
     }
     in.refuseOthers();
     return n;
@@ -285,6 +305,26 @@ QJsonArray readArray(ObjectReader& top, const QString& key) {
     return a;
 }
 
+// The identity keys are not used for a write, but a document that holds one of
+// the wrong type or form is not what its writer meant either.
+void checkIdentity(ObjectReader& top) {
+    for (const QString& key : {kMac, kModel, kVersion}) {
+        const QJsonValue v = top.take(key);
+        if (!v.isUndefined() && !v.isNull() && !v.isString()) {
+            refuse(key, QStringLiteral("expected a string"));
+        }
+    }
+    const QJsonValue sourceId = top.take(kSourceId);
+    if (!sourceId.isUndefined() && !sourceId.isNull()) {
+        inRange(wholeNumber(sourceId, kSourceId, QStringLiteral("expected a whole number")),
+                kSourceId, kWord24);
+    }
+    const QJsonValue time = top.take(kTime);
+    if (!time.isUndefined() && !time.isNull() && !ParseUtcTime(time.toString()).isValid()) {
+        refuse(kTime, QStringLiteral("expected a UTC time such as \"2026-12-10T05:15:00Z\""));
+    }
+}
+
 // Reads each row and puts it at its index; the indices must be 0 to N - 1.
 template <class Row, class ReadExtras>
 QVector<Row> readRows(const QJsonArray& array, const QString& key,
@@ -295,23 +335,24 @@ QVector<Row> readRows(const QJsonArray& array, const QString& key,
     for (int i = 0; i < count; ++i) {
         ObjectReader in(array[i], QStringLiteral("%1[%2]").arg(key).arg(i));
         const QString indexPath = in.pathOf(kIndex);
-        const qint64 r =
+        const double r =
             wholeNumber(in.required(kIndex), indexPath, QStringLiteral("expected a whole number"));
         if (r < 0 || r >= count) {
             refuse(indexPath, QStringLiteral("%1 is out of range (0 to %2 for %3 rows)")
-                                  .arg(r)
+                                  .arg(wholeText(r))
                                   .arg(count - 1)
                                   .arg(count));
         }
-        if (givenBy[r] >= 0) {
+        const int row = static_cast<int>(r);
+        if (givenBy[row] >= 0) {
             refuse(indexPath, QStringLiteral("row %1 is given twice (also by %2[%3])")
-                                  .arg(r)
+                                  .arg(row)
                                   .arg(key)
-                                  .arg(givenBy[r]));
+                                  .arg(givenBy[row]));
         }
-        givenBy[r] = i;
-        readFields(in, fields, Codes::TextOnly, rows[r]);
-        extras(in, rows[r]);
+        givenBy[row] = i;
+        readFields(in, fields, Codes::TextOnly, rows[row]);
+        extras(in, rows[row]);
         in.refuseOthers();
     }
     return rows;
@@ -320,7 +361,8 @@ QVector<Row> readRows(const QJsonArray& array, const QString& key,
 void readAliasBytes(ObjectReader& in, PortRow& row) {
     const QJsonValue v = in.take(kAliasBytes);
     if (v.isUndefined()) return;
-    static const QRegularExpression hex32(QStringLiteral("^[0-9A-Fa-f]{32}$"));
+    static const QRegularExpression hex32(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9A-Fa-f]{32}")));
     if (!v.isString() || !hex32.match(v.toString()).hasMatch()) {
         refuse(in.pathOf(kAliasBytes), QStringLiteral("expected 32 hexadecimal digits"));
     }
@@ -364,20 +406,22 @@ QJsonObject ConfigToJson(const DeviceConfig& config, const GatewayIdentity& iden
     }
 
     const quint32 sourceId = identity.sourceId != 0 ? identity.sourceId : config.network.sourceId;
-    return QJsonObject{
+    QJsonObject out{
         {kMac, identity.mac},
         {kModel, identity.model},
         {kVersion, identity.version},
-        {kSourceId, static_cast<qint64>(sourceId)},
+        {kSourceId, static_cast<qint64>(sourceId & kWord24)},
         {kNetwork, network},
         {kPorts, ports},
         {kLoRa, loras},
     };
+    if (identity.time.isValid()) out.insert(kTime, UtcTimeText(identity.time));
+    return out;
 }
 
 DeviceConfig ConfigFromJson(const QJsonObject& json) {
     ObjectReader top(json, QString());
-    for (const QString& key : {kMac, kModel, kVersion, kSourceId}) top.ignore(key);
+    checkIdentity(top);
     DeviceConfig config;
     config.network = readNetwork(top.required(kNetwork));
     const QJsonArray ports = readArray(top, kPorts);
@@ -405,7 +449,32 @@ GatewayIdentity IdentityFromJson(const QJsonObject& json) {
     if (sourceId >= 0 && sourceId <= 0xFFFFFF && sourceId == std::floor(sourceId)) {
         id.sourceId = static_cast<quint32>(sourceId);
     }
+    id.time = ParseUtcTime(json.value(kTime).toString());
     return id;
+}
+
+QString UtcTimeText(const QDateTime& time) {
+    if (!time.isValid()) return QString();
+    const QDateTime utc = time.toUTC();
+    const QString format = utc.time().msec() != 0 ? QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")
+                                                  : QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+    return utc.toString(format) + QLatin1Char('Z');
+}
+
+QDateTime ParseUtcTime(const QString& text) {
+    // Only the one form, with the date and time checked field by field:
+    // QDateTime's own ISO reader also takes offsets, 24:00 and dates without a time.
+    static const QRegularExpression form(QRegularExpression::anchoredPattern(QStringLiteral(
+        "([0-9]{4})-([0-9]{2})-([0-9]{2})T([0-9]{2}):([0-9]{2}):([0-9]{2})(?:\\.([0-9]{1,9}))?Z")));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch()) return QDateTime();
+    const auto part = [&m](int i) { return m.captured(i).toInt(); };
+    const QDate date(part(1), part(2), part(3));
+    // Digits beyond the millisecond are dropped, as a time is kept to the millisecond.
+    const int ms = m.captured(7).leftJustified(3, QLatin1Char('0')).left(3).toInt();
+    const QTime clock(part(4), part(5), part(6), ms);
+    if (!date.isValid() || !clock.isValid()) return QDateTime();
+    return QDateTime(date, clock, Qt::UTC);
 }
 
 QString JsonValueText(const QJsonValue& value) {

@@ -3,6 +3,7 @@
 #include "config/ConfigFile.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
@@ -16,6 +17,7 @@
 // The document:
 //   {
 //     "mac": "00-1A-2B-3C-4D-5E", "model": "...", "version": "...", "source_id": 1193046,
+//     "time": "2026-12-10T05:15:00Z",
 //     "network": { "name": "Kiln", "network_type": "Static IP", "ip": "198.18.0.10",
 //                  "mask": "255.254.0.0", "gateway": "198.18.0.1", "dns": "198.18.0.1",
 //                  "view_ip": "198.18.0.5", "view_port": 8080, "telnet": "Enable",
@@ -28,14 +30,18 @@
 //                  "protocol": "1.0" } ]
 //   }
 //
-// - mac, model, version, source_id: who the configuration came from. Reading a
-//   document for a write ignores them (a write always goes to the target's MAC);
-//   a ".vxc" saved from a document carries `mac` inside its records.
+// - mac, model, version, source_id: who the configuration came from; time (optional):
+//   when it was read from the gateway, UTC, as "YYYY-MM-DDTHH:MM:SSZ" with an
+//   optional fraction of a second. Reading a document for a write ignores them
+//   (a write always goes to the target's MAC) but checks their types, source_id's
+//   range (0 to 16777215) and time's form; each may be absent or null. A ".vxc"
+//   saved from a document carries `mac` inside its records.
 // - Texts (name, addresses, alias) are strings, exactly as the dialog shows them.
 // - Numbers (view_port, src_port, dest_port, alive, latency, dest_id, index, echo)
 //   are JSON numbers; null stands for an empty cell (an empty dest_id is sent as
-//   0). Whether a number fits its field is checked when the configuration is
-//   built, all or nothing, with the builders' messages.
+//   0). A number its datagram field cannot hold is refused on reading with its
+//   range ("ports[0].dest_port: 70000 is outside 0..65535"): ports, alive,
+//   latency and view_port 0 to 65535, dest_id 0 to 16777215, echo 0 to 255.
 // - List fields hold the text the dialog shows: network_type "Static IP" | "DHCP";
 //   telnet, ssh, ftp, web, aes "Disable" | "Enable"; bridge "Enable" | "Disable";
 //   operation "Disable", "COM_Redirector", "TCP_Server", "TCP_Client",
@@ -73,7 +79,16 @@
 struct GatewayIdentity {
     QString mac, model, version;
     quint32 sourceId = 0;
+    QDateTime time;  // when the configuration was read (UTC); invalid: not recorded
 };
+
+// A time as the document records it: UTC, to the second, with milliseconds only
+// when there are any ("2026-12-10T05:15:00Z", "2026-12-10T05:15:00.250Z"); empty
+// for an invalid time.
+QString UtcTimeText(const QDateTime& time);
+// The time such a text names, or an invalid QDateTime for any other text (an
+// offset other than "Z", a day or an hour that does not exist).
+QDateTime ParseUtcTime(const QString& text);
 
 struct ConfigDocument {
     DeviceConfig config;
@@ -99,8 +114,8 @@ QJsonObject ConfigToJson(const DeviceConfig& config, const GatewayIdentity& iden
 // are not 0 to N - 1.
 DeviceConfig ConfigFromJson(const QJsonObject& json);
 
-// The identity keys of a document; a key that is absent or not of its type is
-// left empty (0).
+// The identity keys of a document; a key that is absent or not of its type or
+// form is left empty (0, an invalid time).
 GatewayIdentity IdentityFromJson(const QJsonObject& json);
 
 // The shown fields of each section as (key, value) pairs in the document's key
