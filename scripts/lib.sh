@@ -28,6 +28,20 @@ varnex_ensure_packages() {
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# varnex_configure_stamp DIR [cmake options...]: what a configured tree depends on
+# beyond its CMakeLists, as one hash: the options, the tree's cache (which a hand-run
+# cmake -D changes) and the names of the C++ files in the sources.
+varnex_configure_stamp() {
+    local dir=$1
+    shift
+    {
+        printf '%s\n' "$@" --
+        cat "$dir/CMakeCache.txt" 2>/dev/null || true
+        (cd "$VARNEX_ROOT" && find src tests tools fuzz bench -type f \
+            \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' \) | LC_ALL=C sort)
+    } | sha256sum | cut -d' ' -f1
+}
+
 # varnex_build DIR [cmake options...] [--target T]...: configure and build one tree (or some targets).
 varnex_build() {
     local dir=$1
@@ -37,12 +51,21 @@ varnex_build() {
     while [ $# -gt 0 ]; do
         if [ "$1" = --target ]; then target+=("$2"); shift 2; else args+=("$1"); shift; fi
     done
-    # An existing tree can keep stale moc output when files gain Q_OBJECT or new
-    # headers arrive; regenerating it costs seconds.
-    if [ -d "$dir" ]; then
-        find "$dir" -type d -name '*_autogen' -prune -exec rm -rf {} + 2>/dev/null || true
+    # A configured tree re-runs CMake by itself when a CMakeLists.txt changes, and
+    # AUTOMOC follows every file it was told about (a header gaining or losing
+    # Q_OBJECT, a header its moc output includes), regenerating only what changed.
+    # What neither sees is a file that arrives without a CMakeLists change, such as
+    # a new header beside an existing source: AUTOMOC lists those at configure
+    # time. So the tree is configured again, and each target's moc step made to
+    # look again, only when the options, the cache or the names of the C++ files
+    # changed.
+    local stamp=$dir/varnex-configure.stamp
+    if [ ! -f "$dir/build.ninja" ] ||
+        [ "$(cat "$stamp" 2>/dev/null)" != "$(varnex_configure_stamp "$dir" "${args[@]}")" ]; then
+        cmake -S "$VARNEX_ROOT" -B "$dir" -G Ninja "${args[@]}" >/dev/null
+        find "$dir" -path '*_autogen/timestamp' -type f -delete
+        varnex_configure_stamp "$dir" "${args[@]}" >"$stamp"
     fi
-    cmake -S "$VARNEX_ROOT" -B "$dir" -G Ninja "${args[@]}" >/dev/null
     if [ ${#target[@]} -gt 0 ]; then
         cmake --build "$dir" -j "$(nproc)" --target "${target[@]}"
     else

@@ -23,7 +23,11 @@ std::optional<int> AnswerHelpOrVersion(int argc, char** argv) {
                        "a Telnet session.\n"
                        "It talks to the gateways by UDP broadcast on port 2058 and takes no "
                        "options of its own beyond these; Qt's standard options (-platform, "
-                       "-style, ...) are accepted."));
+                       "-style, ...) are accepted.\n"
+                       "The window opens on the X11 display when DISPLAY is set, otherwise on "
+                       "the Wayland display (WAYLAND_DISPLAY); -platform or QT_QPA_PLATFORM "
+                       "choose another. With no display it says so and exits with status 1: "
+                       "varnexctl does the same work from a terminal."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     // Unknown options may be Qt's own: the window program goes on with them.
