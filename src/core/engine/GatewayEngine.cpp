@@ -215,17 +215,23 @@ void GatewayEngine::handleConfig(const QByteArray& datagram) {
 }
 
 void GatewayEngine::handleDiscovery(const QByteArray& datagram, int interfaceIndex) {
-    std::optional<DiscoveryReply> reply;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!collectDiscovery_) return;
+        if (collectors_.isEmpty()) return;  // kept only while a Search waits for them
     }
-    reply = TakeDiscovery(datagram, interfaceIndex);
+    auto reply = DecodeDiscoveryReply(datagram);
     if (!reply) return;
+    reply->InterfaceIndex = interfaceIndex;
+    const QString key = reply->Mac.toUpper();
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!collectDiscovery_ || discovered_.size() >= kDiscoveredAtMost) return;
-        discovered_.push_back(*reply);
+        routes_.Record(reply->Mac, interfaceIndex);
+        for (Collector* c : std::as_const(collectors_)) {
+            // A second copy, or the same gateway on a second link, makes no new reply.
+            if (c->seen.contains(key) || c->replies.size() >= kDiscoveredAtMost) continue;
+            c->seen.insert(key);
+            c->replies.push_back(*reply);
+        }
     }
     changed_.notify_all();
 }
@@ -266,7 +272,6 @@ void GatewayEngine::StartSearch() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         seenMacs_.clear();
-        discovered_.clear();
     }
     ensureOpen();
     endpoint_.SendBroadcast(DeviceDatagram::DiscoveryRequest(), DeviceDatagram::Port);
@@ -276,7 +281,6 @@ void GatewayEngine::SearchHost(const QString& host) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         seenMacs_.clear();
-        discovered_.clear();
     }
     endpoint_.SendToHost(host, DeviceDatagram::Port, DeviceDatagram::DiscoveryRequest());
 }
@@ -284,7 +288,6 @@ void GatewayEngine::SearchHost(const QString& host) {
 void GatewayEngine::ForgetDiscovered() {
     std::lock_guard<std::mutex> lock(mutex_);
     seenMacs_.clear();
-    discovered_.clear();
 }
 
 std::optional<DiscoveryReply> GatewayEngine::TakeDiscovery(const QByteArray& datagram,
@@ -303,19 +306,21 @@ std::optional<DiscoveryReply> GatewayEngine::TakeDiscovery(const QByteArray& dat
 }
 
 QList<DiscoveryReply> GatewayEngine::Discover(int timeoutMs, const QStringList& untilMacs) {
+    Collector collector;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        collectDiscovery_ = true;
+        collectors_.append(&collector);
     }
-    struct Stop {
+    struct Leave {
         GatewayEngine* engine;
-        ~Stop() {
+        Collector* collector;
+        ~Leave() {
             std::lock_guard<std::mutex> lock(engine->mutex_);
-            engine->collectDiscovery_ = false;
-            engine->discovered_.clear();
+            engine->collectors_.removeAll(collector);
         }
-    } stop{this};
-    StartSearch();
+    } leave{this, &collector};
+    ensureOpen();
+    endpoint_.SendBroadcast(DeviceDatagram::DiscoveryRequest(), DeviceDatagram::Port);
     QSet<QString> waitingFor;
     for (const QString& mac : untilMacs) waitingFor.insert(mac.toUpper());
     const QDeadlineTimer deadline(timeoutMs);
@@ -323,9 +328,9 @@ QList<DiscoveryReply> GatewayEngine::Discover(int timeoutMs, const QStringList& 
     waitFor(
         [&] {
             // Called with mutex_ held.
-            while (!discovered_.empty()) {
-                found.append(std::move(discovered_.front()));
-                discovered_.pop_front();
+            while (!collector.replies.empty()) {
+                found.append(std::move(collector.replies.front()));
+                collector.replies.pop_front();
                 waitingFor.remove(found.last().Mac.toUpper());
             }
             return !untilMacs.isEmpty() && waitingFor.isEmpty();

@@ -117,7 +117,8 @@ public:
     // that is not a whole reply. Every copy counts for the gateway's interface.
     std::optional<DiscoveryReply> TakeDiscovery(const QByteArray& datagram, int interfaceIndex);
     // A blocking Search: the replies, one per MAC in arrival order, until the
-    // time is up or every MAC of `untilMacs` has answered.
+    // time is up or every MAC of `untilMacs` has answered. Batch workers may
+    // each run one at once: each gets every reply.
     QList<DiscoveryReply> Discover(int timeoutMs, const QStringList& untilMacs = QStringList());
 
     // ---- one gateway ---------------------------------------------------------
@@ -198,10 +199,14 @@ private:
     std::condition_variable changed_;  // the one condition every wait sleeps on
     GatewayInterfaces routes_;
     QHash<QString, QString> busy_;  // MAC text -> what it is busy with
-    // The Search in progress.
+    // The window's Search in progress.
     QSet<QString> seenMacs_;
-    std::deque<DiscoveryReply> discovered_;
-    bool collectDiscovery_ = false;
+    // The blocking Searches in progress, each with the replies it has not taken.
+    struct Collector {
+        QSet<QString> seen;
+        std::deque<DiscoveryReply> replies;
+    };
+    QList<Collector*> collectors_;
     // Configuration replies of the gateways that wait for them, by MAC bytes.
     QHash<QByteArray, std::deque<QByteArray>> configReplies_;
     // Firmware runs by MAC bytes.

@@ -1,9 +1,12 @@
 #include "link/Clock.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
 #include <chrono>
+#include <thread>
 
 namespace {
 qint64 monotonicNs() {
@@ -14,6 +17,12 @@ qint64 monotonicNs() {
 
 void keepPause(qint64 realMs) {
     if (realMs <= 0) return;
+    // A batch's worker thread has no events to keep going: it just sleeps.
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(realMs));
+        return;
+    }
     QEventLoop loop;
     QTimer::singleShot(static_cast<int>(realMs), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
