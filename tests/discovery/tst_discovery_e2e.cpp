@@ -74,6 +74,8 @@ private slots:
     void searchIPWithNobodyThere();
     void portHeldBySomeoneElse_data();
     void portHeldBySomeoneElse();
+    void repeatsFindWhatOneRequestMissed();
+    void stopCancelsRepeats();
 };
 
 void TestDiscoveryE2E::init() {
@@ -223,6 +225,39 @@ void TestDiscoveryE2E::portHeldBySomeoneElse() {
     QVERIFY(!form.TimerFIND->isActive());
     QVERIFY(!form.UDPServer->Active());
     QVERIFY(form.FlatPanel1->isEnabled());
+}
+
+void TestDiscoveryE2E::repeatsFindWhatOneRequestMissed() {
+    // Half of all replies are lost: the repeats list gateways whose first
+    // reply never came, each still once.
+    Gateways sim({"--count", "40", "--quiet", "--seed", "7", "--fault", "loss=50"});
+    FakeServices fake(10);  // the repeats come 0.1 s and 0.3 s after the first request
+    TFormDetect form(fake.services);
+    form.show();
+    form.FlatButton2Click();
+    QTest::qWait(60);
+    const int afterFirst = form.DeviceCount;
+    QTest::qWait(600);
+    QVERIFY2(form.DeviceCount > afterFirst,
+             qPrintable(QStringLiteral("%1 then %2").arg(afterFirst).arg(form.DeviceCount)));
+    QSet<QString> macs;
+    for (int row = 0; row < form.DeviceCount; ++row) macs.insert(cell(form, 1, row));
+    QCOMPARE(macs.size(), form.DeviceCount);
+    form.FlatButton6Click();
+}
+
+void TestDiscoveryE2E::stopCancelsRepeats() {
+    // Every reply comes 0.2 s late; Stop before any came: neither the late
+    // replies nor those to repeats that would have followed add a row.
+    Gateways sim(kGateways + QStringList{"--fault", "delay=200"});
+    FakeServices fake(10);
+    TFormDetect form(fake.services);
+    form.show();
+    form.FlatButton2Click();
+    form.FlatButton6Click();
+    QTest::qWait(800);
+    QCOMPARE(form.DeviceCount, 0);
+    QVERIFY(!form.Engine->PortOpen());
 }
 
 QTEST_MAIN(TestDiscoveryE2E)

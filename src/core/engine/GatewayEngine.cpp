@@ -8,6 +8,7 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -108,6 +109,7 @@ void GatewayEngine::SetRequestTap(std::function<void(const QByteArray&, int)> ta
 }
 
 void GatewayEngine::ensureOpen() {
+    std::lock_guard<std::mutex> port(portMutex_);
     if (!endpoint_.Active()) endpoint_.SetActive(true);
 }
 
@@ -117,7 +119,18 @@ void GatewayEngine::CloseIfIdle() {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!busy_.isEmpty()) return;
     }
+    closePort();
+}
+
+void GatewayEngine::closePort() {
+    CancelRepeats();
+    std::lock_guard<std::mutex> port(portMutex_);
     endpoint_.SetActive(false);
+}
+
+void GatewayEngine::CancelRepeats() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    repeatAtMs_.clear();
 }
 
 void GatewayEngine::Hold() {
@@ -144,6 +157,8 @@ void GatewayEngine::activateHandle(PortHandle* handle, bool on) {
         return;
     }
     if (!handle->active_) return;
+    // A Search ends with its handle: no repeat may go out after it.
+    CancelRepeats();
     {
         // Waits for a handler that runs now on the receiving thread.
         std::lock_guard<std::mutex> delivery(deliveryMutex_);
@@ -268,13 +283,20 @@ void GatewayEngine::deliverToHandle(const QByteArray& datagram, int interfaceInd
 
 // ---- discovery ------------------------------------------------------------------------
 
-void GatewayEngine::StartSearch() {
+void GatewayEngine::StartSearch(const QList<int>& repeatsMs) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         seenMacs_.clear();
+        repeatAtMs_.clear();
     }
     ensureOpen();
     endpoint_.SendBroadcast(DeviceDatagram::DiscoveryRequest(), DeviceDatagram::Port);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const qint64 now = clock_.nowMs();
+        for (int ms : repeatsMs) repeatAtMs_.append(now + ms);
+    }
+    wakeTimer();
 }
 
 void GatewayEngine::SearchHost(const QString& host) {
@@ -319,8 +341,7 @@ QList<DiscoveryReply> GatewayEngine::Discover(int timeoutMs, const QStringList& 
             engine->collectors_.removeAll(collector);
         }
     } leave{this, &collector};
-    ensureOpen();
-    endpoint_.SendBroadcast(DeviceDatagram::DiscoveryRequest(), DeviceDatagram::Port);
+    StartSearch({timeoutMs / 3, timeoutMs * 2 / 3});
     QSet<QString> waitingFor;
     for (const QString& mac : untilMacs) waitingFor.insert(mac.toUpper());
     const QDeadlineTimer deadline(timeoutMs);
@@ -336,6 +357,7 @@ QList<DiscoveryReply> GatewayEngine::Discover(int timeoutMs, const QStringList& 
             return !untilMacs.isEmpty() && waitingFor.isEmpty();
         },
         deadline);
+    CancelRepeats();
     return found;
 }
 
@@ -475,7 +497,17 @@ void GatewayEngine::timerLoop() {
             const qint64 d = run->deadlineMs();
             if (d != 0 && (earliest == 0 || d < earliest)) earliest = d;
         }
+        for (qint64 d : std::as_const(repeatAtMs_)) {
+            if (earliest == 0 || d < earliest) earliest = d;
+        }
         const qint64 now = clock_.nowMs();
+        if (!repeatAtMs_.isEmpty() && now >= *std::min_element(repeatAtMs_.cbegin(), repeatAtMs_.cend())) {
+            repeatAtMs_.removeOne(*std::min_element(repeatAtMs_.cbegin(), repeatAtMs_.cend()));
+            lock.unlock();
+            repeatRequest();
+            lock.lock();
+            continue;
+        }
         if (earliest != 0 && now >= earliest) {
             const QList<std::shared_ptr<FirmwareRun>> due = runs_.values();
             lock.unlock();
@@ -487,6 +519,18 @@ void GatewayEngine::timerLoop() {
         const qint64 waitMs =
             earliest == 0 ? 1000 : qBound<qint64>(1, clock_.realMs(earliest - now), qint64(1000));
         timerWake_.wait_for(lock, std::chrono::milliseconds(waitMs));
+    }
+}
+
+void GatewayEngine::repeatRequest() {
+    std::lock_guard<std::mutex> port(portMutex_);
+    // Not if the Search ended meanwhile: its port is closed, or about to be.
+    if (!endpoint_.Active()) return;
+    try {
+        endpoint_.SendBroadcast(DeviceDatagram::DiscoveryRequest(), DeviceDatagram::Port);
+    } catch (const VarnexError&) {
+        // The first request's error was shown; a repeat that cannot go out is
+        // no news to the operator.
     }
 }
 

@@ -105,8 +105,15 @@ public:
 
     // ---- discovery ---------------------------------------------------------
     // Starts a Search: forgets the replies of the last one and broadcasts the
-    // request through every interface. Replies are taken until StopSearch.
-    void StartSearch();
+    // request through every interface, then again `repeatsMs` (on the engine's
+    // clock) after the first, so that a reply lost in a burst of many is made
+    // up. A repeat goes out only while the port is still open for the Search;
+    // CancelRepeats, a handle switched off or the port's closing drop those
+    // still to come.
+    void StartSearch(const QList<int>& repeatsMs = {});
+    void CancelRepeats();
+    // The window's Search: repeated about 1 s and 3 s after the first request.
+    static QList<int> WindowRepeatsMs() { return {1000, 3000}; }
     // The request to one address by the routing table (Search IP).
     void SearchHost(const QString& host);
     // The list is emptied: every MAC is new again.
@@ -119,6 +126,7 @@ public:
     // A blocking Search: the replies, one per MAC in arrival order, until the
     // time is up or every MAC of `untilMacs` has answered. Batch workers may
     // each run one at once: each gets every reply.
+    // The request is repeated at a third and two thirds of the time.
     QList<DiscoveryReply> Discover(int timeoutMs, const QStringList& untilMacs = QStringList());
 
     // ---- one gateway ---------------------------------------------------------
@@ -184,6 +192,7 @@ private:
     void runEnded(const QByteArray& macBytes);  // any thread
     void timerLoop();
     void wakeTimer();
+    void repeatRequest();  // timer thread
     // Sleeps on the engine's one condition until `done` holds or the deadline passes.
     bool waitFor(const std::function<bool()>& done, const QDeadlineTimer& deadline);
 
@@ -214,6 +223,13 @@ private:
     // Held while a handle's handler runs on the receiving thread, so that a
     // handle switched off is never called afterwards.
     std::mutex deliveryMutex_;
+
+    // The Search's repeats still to go out, on the engine's clock.
+    QList<qint64> repeatAtMs_;
+    // Held while a repeat goes out from the timer thread, and while the port
+    // closes, so that a repeat never meets a closing socket.
+    std::mutex portMutex_;
+    void closePort();
 
     std::thread timer_;
     std::condition_variable timerWake_;

@@ -22,7 +22,7 @@ void searchAgain(TFormDetect& form) {
     form.ClearDeviceList();
     form.UDPServer->SetActive(true);
     form.UDPServer->SetBroadcastEnabled(true);
-    form.Engine->StartSearch();
+    form.Engine->StartSearch(GatewayEngine::WindowRepeatsMs());
     form.RowsBeforeSearch = -1;
     form.SetSearching(true);
 }

@@ -63,7 +63,7 @@ void TFormDetect::FlatButton2Click() {
         // Listen before the request goes out.
         UDPServer->SetActive(true);
         UDPServer->SetBroadcastEnabled(true);
-        Engine->StartSearch();
+        Engine->StartSearch(GatewayEngine::WindowRepeatsMs());
         RowsBeforeSearch = -1;
         SetSearching(true);
     });
