@@ -59,8 +59,9 @@ void FirmwareRun::sendCurrent() {
     }
     // Whole seconds elapsed must exceed the limit: that is reached at limit + 1 s.
     // Set before the send, so that a reply quicker than this thread finds it set.
-    deadlineMs_.store(engine_.clock().nowMs() + (limitSeconds + 1) * 1000LL);
-    engine_.wakeTimer();
+    const qint64 deadline = engine_.clock().nowMs() + (limitSeconds + 1) * 1000LL;
+    deadlineMs_.store(deadline);
+    engine_.wakeTimerFor(deadline);
     try {
         engine_.endpoint_.SendBroadcast(datagram, DeviceDatagram::Port, interfaceIndex_);
     } catch (const VarnexError& e) {

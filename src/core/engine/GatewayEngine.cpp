@@ -234,18 +234,14 @@ void GatewayEngine::handleDiscovery(const QByteArray& datagram, int interfaceInd
         std::lock_guard<std::mutex> lock(mutex_);
         if (collectors_.isEmpty()) return;  // kept only while a Search waits for them
     }
-    auto reply = DecodeDiscoveryReply(datagram);
+    const auto reply = decodeDiscovery(datagram, interfaceIndex);
     if (!reply) return;
-    reply->InterfaceIndex = interfaceIndex;
-    const QString key = reply->Mac.toUpper();
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        routes_.Record(reply->Mac, interfaceIndex);
         for (Collector* c : std::as_const(collectors_)) {
-            // A second copy, or the same gateway on a second link, makes no new reply.
-            if (c->seen.contains(key) || c->replies.size() >= kDiscoveredAtMost) continue;
-            c->seen.insert(key);
-            c->replies.push_back(*reply);
+            if (c->replies.size() < kDiscoveredAtMost && firstCopy(c->seen, *reply)) {
+                c->replies.push_back(*reply);
+            }
         }
     }
     changed_.notify_all();
@@ -312,18 +308,32 @@ void GatewayEngine::ForgetDiscovered() {
     seenMacs_.clear();
 }
 
-std::optional<DiscoveryReply> GatewayEngine::TakeDiscovery(const QByteArray& datagram,
-                                                           int interfaceIndex) {
+std::optional<DiscoveryReply> GatewayEngine::decodeDiscovery(const QByteArray& datagram,
+                                                             int interfaceIndex) {
     if (ReplyLetter(datagram) != 'g') return std::nullopt;
     auto reply = DecodeDiscoveryReply(datagram);
     if (!reply) return std::nullopt;
     reply->InterfaceIndex = interfaceIndex;
+    // Every copy counts for the gateway's interface, even one that adds no row.
     std::lock_guard<std::mutex> lock(mutex_);
-    // Every copy counts for the route, even one that adds no row.
     routes_.Record(reply->Mac, interfaceIndex);
-    const QString key = reply->Mac.toUpper();
-    if (seenMacs_.contains(key)) return std::nullopt;  // a second copy, or a second link
-    seenMacs_.insert(key);
+    return reply;
+}
+
+bool GatewayEngine::firstCopy(QSet<QString>& seen, const DiscoveryReply& reply) {
+    // A second copy, or the same gateway heard on a second link, is not new.
+    const QString key = reply.Mac.toUpper();
+    if (seen.contains(key)) return false;
+    seen.insert(key);
+    return true;
+}
+
+std::optional<DiscoveryReply> GatewayEngine::TakeDiscovery(const QByteArray& datagram,
+                                                           int interfaceIndex) {
+    const auto reply = decodeDiscovery(datagram, interfaceIndex);
+    if (!reply) return std::nullopt;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!firstCopy(seenMacs_, *reply)) return std::nullopt;
     return reply;
 }
 
@@ -518,7 +528,9 @@ void GatewayEngine::timerLoop() {
         // A run's new deadline wakes this wait; the bound is a safety net.
         const qint64 waitMs =
             earliest == 0 ? 1000 : qBound<qint64>(1, clock_.realMs(earliest - now), qint64(1000));
+        timerLooksAtMs_.store(earliest);
         timerWake_.wait_for(lock, std::chrono::milliseconds(waitMs));
+        timerLooksAtMs_.store(0);
     }
 }
 
@@ -532,6 +544,11 @@ void GatewayEngine::repeatRequest() {
         // The first request's error was shown; a repeat that cannot go out is
         // no news to the operator.
     }
+}
+
+void GatewayEngine::wakeTimerFor(qint64 deadlineMs) {
+    const qint64 looksAt = timerLooksAtMs_.load();
+    if (looksAt == 0 || deadlineMs < looksAt) wakeTimer();
 }
 
 bool GatewayEngine::waitFor(const std::function<bool()>& done, const QDeadlineTimer& deadline) {

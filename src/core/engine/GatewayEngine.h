@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -184,6 +185,10 @@ private:
     void handleAck(const QByteArray& datagram, int interfaceIndex);
     void handleConfig(const QByteArray& datagram);
     void handleDiscovery(const QByteArray& datagram, int interfaceIndex);
+    // A "g" datagram decoded, its interface noted for the gateway.
+    std::optional<DiscoveryReply> decodeDiscovery(const QByteArray& datagram, int interfaceIndex);
+    // The one rule for copies: true the first time this MAC answers into `seen`.
+    static bool firstCopy(QSet<QString>& seen, const DiscoveryReply& reply);
     void deliverToHandle(const QByteArray& datagram, int interfaceIndex);
     void activateHandle(PortHandle* handle, bool on);
     void removeHandle(PortHandle* handle);
@@ -192,6 +197,8 @@ private:
     void runEnded(const QByteArray& macBytes);  // any thread
     void timerLoop();
     void wakeTimer();
+    // Wakes the timer only when `deadlineMs` comes before its next look.
+    void wakeTimerFor(qint64 deadlineMs);
     void repeatRequest();  // timer thread
     // Sleeps on the engine's one condition until `done` holds or the deadline passes.
     bool waitFor(const std::function<bool()>& done, const QDeadlineTimer& deadline);
@@ -233,5 +240,8 @@ private:
 
     std::thread timer_;
     std::condition_variable timerWake_;
+    // When the timer thread will look next (engine clock; 0: it is awake). A
+    // later deadline need not wake it: thousands of chunks a second would.
+    std::atomic<qint64> timerLooksAtMs_{0};
     bool stopTimer_ = false;
 };

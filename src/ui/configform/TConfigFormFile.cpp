@@ -1,5 +1,6 @@
 // "Export" from the dialog and the filling of the dialog from a file.
 #include "config/ConfigFile.h"
+#include "config/ConfigJson.h"
 #include "configform/TConfigForm.h"
 
 #include <QLabel>
@@ -30,15 +31,15 @@ void TConfigForm::LoadConfigFile(const QString& fileName, const QString& model, 
     // The whole file is read and checked before anything changes: a file that
     // cannot be read, is short, or names a row or list entry that does not
     // exist leaves the dialog as it was.
-    const ConfigFileContents contents = ImportConfigFile(fileName);
+    const DeviceConfig config = DeviceConfigFromFile(ImportConfigFile(fileName));
     claimGateway(mac);
     Marks.network = Marks.operation = Marks.lora = true;
     ProductLabel->setText(model);
     MACLabel->setText(mac);
     VersionLabel->setText(version);
-    FillNetworkTab(contents.network);
-    for (const PortReply& port : contents.ports) FillPortRow(port);
-    for (const LoRaReply& lora : contents.loras) FillLoRaRow(lora);
+    FillNetworkTab(config.network);
+    for (int row = 0; row < config.ports.size(); ++row) FillPortRow({row, config.ports[row]});
+    for (int row = 0; row < config.loras.size(); ++row) FillLoRaRow({row, config.loras[row]});
     ConfigTab->setCurrentIndex(0);
     ShowTabPanel(0);
 }
