@@ -110,7 +110,14 @@ void GatewayEngine::SetRequestTap(std::function<void(const QByteArray&, int)> ta
 
 void GatewayEngine::ensureOpen() {
     std::lock_guard<std::mutex> port(portMutex_);
-    if (!endpoint_.Active()) endpoint_.SetActive(true);
+    if (endpoint_.Active()) return;
+    try {
+        endpoint_.SetActive(true);
+        portHeldElsewhere_ = false;
+    } catch (const VarnexError& e) {
+        portHeldElsewhere_ = e.text() == portInUse().text();
+        throw;
+    }
 }
 
 void GatewayEngine::CloseIfIdle() {
@@ -131,6 +138,38 @@ void GatewayEngine::closePort() {
 void GatewayEngine::CancelRepeats() {
     std::lock_guard<std::mutex> lock(mutex_);
     repeatAtMs_.clear();
+    tallying_ = false;
+}
+
+QHash<int, GatewayEngine::InterfaceTally> GatewayEngine::SearchTallies() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return tallies_;
+}
+
+QHash<QString, QSet<QString>> GatewayEngine::AddressesByMac() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return addressesByMac_;
+}
+
+void GatewayEngine::sendRequest() {
+    QList<UdpEndpoint::Copy> copies;
+    try {
+        endpoint_.SendBroadcast(DeviceDatagram::DiscoveryRequest(), DeviceDatagram::Port, 0,
+                                &copies);
+    } catch (...) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& c : copies) tallies_[c.interfaceIndex].sendError = c.error;
+        throw;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& c : copies) {
+        InterfaceTally& t = tallies_[c.interfaceIndex];
+        if (c.error.isEmpty()) {
+            ++t.requestsSent;
+        } else {
+            t.sendError = c.error;
+        }
+    }
 }
 
 void GatewayEngine::Hold() {
@@ -189,6 +228,7 @@ void GatewayEngine::received(const QByteArray& datagram, int interfaceIndex) {
         return;
     }
     const auto letter = ReplyLetter(datagram);
+    if (!letter || *letter != 'f') tally(datagram, letter, interfaceIndex);
     if (!letter) return;
     if (*letter == 'f') {
         handleAck(datagram, interfaceIndex);
@@ -198,6 +238,22 @@ void GatewayEngine::received(const QByteArray& datagram, int interfaceIndex) {
         handleConfig(datagram);
     }
     deliverToHandle(datagram, interfaceIndex);
+}
+
+void GatewayEngine::tally(const QByteArray& datagram, std::optional<char> letter,
+                          int interfaceIndex) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!tallying_) return;
+    InterfaceTally& t = tallies_[interfaceIndex];
+    // The PC's own request, back from the interface it left by: broadcasts
+    // arrive there, and no firewall of this PC drops port 2058 on the way in.
+    if (datagram == DeviceDatagram::DiscoveryRequest()) {
+        ++t.echoesHeard;
+    } else if (letter == 'g' && datagram.size() >= DiscoveryReplyMinSize) {
+        ++t.gatewayReplies;
+    } else {
+        ++t.otherDatagrams;
+    }
 }
 
 void GatewayEngine::handleAck(const QByteArray& datagram, int interfaceIndex) {
@@ -284,9 +340,12 @@ void GatewayEngine::StartSearch(const QList<int>& repeatsMs) {
         std::lock_guard<std::mutex> lock(mutex_);
         seenMacs_.clear();
         repeatAtMs_.clear();
+        tallies_.clear();
+        addressesByMac_.clear();
+        tallying_ = true;
     }
     ensureOpen();
-    endpoint_.SendBroadcast(DeviceDatagram::DiscoveryRequest(), DeviceDatagram::Port);
+    sendRequest();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         const qint64 now = clock_.nowMs();
@@ -317,6 +376,7 @@ std::optional<DiscoveryReply> GatewayEngine::decodeDiscovery(const QByteArray& d
     // Every copy counts for the gateway's interface, even one that adds no row.
     std::lock_guard<std::mutex> lock(mutex_);
     routes_.Record(reply->Mac, interfaceIndex);
+    if (tallying_) addressesByMac_[reply->Mac.toUpper()].insert(reply->IpAddress);
     return reply;
 }
 
@@ -539,7 +599,7 @@ void GatewayEngine::repeatRequest() {
     // Not if the Search ended meanwhile: its port is closed, or about to be.
     if (!endpoint_.Active()) return;
     try {
-        endpoint_.SendBroadcast(DeviceDatagram::DiscoveryRequest(), DeviceDatagram::Port);
+        sendRequest();
     } catch (const VarnexError&) {
         // The first request's error was shown; a repeat that cannot go out is
         // no news to the operator.

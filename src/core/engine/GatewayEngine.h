@@ -130,6 +130,24 @@ public:
     // The request is repeated at a third and two thirds of the time.
     QList<DiscoveryReply> Discover(int timeoutMs, const QStringList& untilMacs = QStringList());
 
+    // What the last Search counted, per interface index, for the report of why
+    // it found nothing: requests sent (and the error of one that could not go
+    // out), the PC's own request heard coming back, gateway replies, and any
+    // other datagram. Kept until the next Search starts.
+    struct InterfaceTally {
+        int requestsSent = 0;
+        QString sendError;
+        int echoesHeard = 0;
+        int gatewayReplies = 0;
+        int otherDatagrams = 0;
+    };
+    QHash<int, InterfaceTally> SearchTallies() const;
+    // The port could not be bound the last time it was opened: another program holds it.
+    bool PortHeldElsewhere() const { return portHeldElsewhere_; }
+    // The IP addresses each MAC answered from in the last Search (upper-case
+    // MAC): two for one MAC mean two units carry it.
+    QHash<QString, QSet<QString>> AddressesByMac() const;
+
     // ---- one gateway ---------------------------------------------------------
     // The interface a gateway last answered on (0: not known).
     int InterfaceOf(const QString& mac) const;
@@ -183,6 +201,7 @@ private:
     friend class FirmwareRun;
     void received(const QByteArray& datagram, int interfaceIndex);  // receiving thread
     void handleAck(const QByteArray& datagram, int interfaceIndex);
+    void tally(const QByteArray& datagram, std::optional<char> letter, int interfaceIndex);
     void handleConfig(const QByteArray& datagram);
     void handleDiscovery(const QByteArray& datagram, int interfaceIndex);
     // A "g" datagram decoded, its interface noted for the gateway.
@@ -217,6 +236,11 @@ private:
     QHash<QString, QString> busy_;  // MAC text -> what it is busy with
     // The window's Search in progress.
     QSet<QString> seenMacs_;
+    bool tallying_ = false;
+    QHash<int, InterfaceTally> tallies_;
+    QHash<QString, QSet<QString>> addressesByMac_;
+    bool portHeldElsewhere_ = false;  // owner thread
+    void sendRequest();               // the discovery request, tallied
     // The blocking Searches in progress, each with the replies it has not taken.
     struct Collector {
         QSet<QString> seen;

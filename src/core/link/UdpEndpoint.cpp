@@ -370,7 +370,7 @@ void UdpEndpoint::sendThrough(int interfaceIndex, quint16 port, const QByteArray
     if (sent != data.size()) throw sendError(sent, errno);
 }
 
-void UdpEndpoint::sendThroughEvery(quint16 port, const QByteArray& data) {
+void UdpEndpoint::sendThroughEvery(quint16 port, const QByteArray& data, QList<Copy>* copies) {
     const QList<NetInterface> interfaces = BroadcastInterfaces(interfaceName_);
     if (interfaces.isEmpty()) {
         throw VarnexError(
@@ -386,8 +386,10 @@ void UdpEndpoint::sendThroughEvery(quint16 port, const QByteArray& data) {
         try {
             sendThrough(i.index, port, data);
             anySent = true;
+            if (copies) copies->append({i.index, QString()});
         } catch (const VarnexError& e) {
             if (!firstFailure) firstFailure = e;
+            if (copies) copies->append({i.index, e.text()});
         }
     }
     if (!anySent) throw *firstFailure;
@@ -398,7 +400,8 @@ bool UdpEndpoint::allowedInterface(int interfaceIndex) const {
     return interfaceName_.isEmpty() || InterfaceIndexOf(interfaceName_) == interfaceIndex;
 }
 
-void UdpEndpoint::SendBroadcast(const QByteArray& data, quint16 port, int interfaceIndex) {
+void UdpEndpoint::SendBroadcast(const QByteArray& data, quint16 port, int interfaceIndex,
+                                QList<Copy>* copies) {
     if (!Active()) activate();
     // With BroadcastEnabled the sockets may broadcast already (the firmware run
     // sends thousands of chunks: no switching back and forth for each).
@@ -420,7 +423,7 @@ void UdpEndpoint::SendBroadcast(const QByteArray& data, quint16 port, int interf
                 // wherever it may be now.
             }
         }
-        if (!sent) sendThroughEvery(port, data);
+        if (!sent) sendThroughEvery(port, data, copies);
     } catch (...) {
         if (grant) applyBroadcast(false);
         throw;

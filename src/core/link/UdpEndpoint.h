@@ -79,7 +79,14 @@ public:
     // interface that BroadcastInterfaces lists. Raises VarnexError only when no
     // copy could be sent: "No network interface is up." when there is none to
     // send through, otherwise the error of the first copy that failed.
-    void SendBroadcast(const QByteArray& data, quint16 port, int interfaceIndex = 0);
+    // `copies`, when given, gets each interface's copy: its index and the
+    // error it met (empty when it went out).
+    struct Copy {
+        int interfaceIndex = 0;
+        QString error;
+    };
+    void SendBroadcast(const QByteArray& data, quint16 port, int interfaceIndex = 0,
+                       QList<Copy>* copies = nullptr);
     // Unicast by the routing table.
     void SendToHost(const QString& host, quint16 port, const QByteArray& data);
 
@@ -97,7 +104,7 @@ private:
     void applyBroadcast(bool on);
     void sendTo(quint32 addressHostOrder, quint16 port, const QByteArray& data);
     void sendThrough(int interfaceIndex, quint16 port, const QByteArray& data);
-    void sendThroughEvery(quint16 port, const QByteArray& data);
+    void sendThroughEvery(quint16 port, const QByteArray& data, QList<Copy>* copies);
     bool allowedInterface(int interfaceIndex) const;
 
     QList<Binding> bindings_;
