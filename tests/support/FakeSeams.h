@@ -22,6 +22,10 @@ public:
         if (whileMessageOpen) whileMessageOpen();
     }
     void Error(QWidget*, const QString& text) override { errors << text; }
+    bool Question(QWidget*, const QString& text) override {
+        questions << text;
+        return questionAnswers.isEmpty() ? false : questionAnswers.dequeue();
+    }
     QString OpenFile(QWidget*, const FileDialog& d) override {
         openDialogs << d;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
@@ -33,6 +37,8 @@ public:
 
     QStringList messages;
     QStringList errors;
+    QStringList questions;
+    QQueue<bool> questionAnswers;  // none left: the operator stops
     QList<FileDialog> openDialogs;
     QList<FileDialog> saveDialogs;
     QQueue<QString> fileAnswers;  // empty text = the operator cancels

@@ -3,6 +3,7 @@
 #include "mainwindow/ColumnTextIndex.h"
 #include "mainwindow/DeviceListColumns.h"
 #include "mainwindow/DeviceListKeys.h"
+#include "mainwindow/ReachabilityMarks.h"
 #include "discovery/DiscoveryInbox.h"
 #include "discovery/DiscoveryReply.h"
 #include "link/DeviceDatagram.h"
@@ -71,7 +72,11 @@ void TFormDetect::FlatButton2Click() {
 }
 
 void TFormDetect::FlatButton6Click() {
-    handle([&] { SetSearching(false); });
+    handle([&] {
+        SetSearching(false);
+        DiscoveryReplies->DrainAll();
+        JudgeReachability();
+    });
 }
 
 void TFormDetect::TimerFINDTimer() {
@@ -85,6 +90,7 @@ void TFormDetect::TimerFINDTimer() {
         // Replies that arrived before the endpoint closed count, even if the UI
         // thread has not listed them yet.
         DiscoveryReplies->DrainAll();
+        JudgeReachability();
         if (RowsBeforeSearch != -1 && RowsBeforeSearch == DeviceCount) {
             services().prompts->Message(this, QStringLiteral("There is no brinmore."));
         }
@@ -108,6 +114,7 @@ void TFormDetect::UDPServerUDPRead(const QByteArray& datagram, int interfaceInde
 void TFormDetect::AddDevice(const DiscoveryReply& reply) {
     // Every copy counts for the route, even one that adds no row.
     GatewayRoutes.Record(reply.Mac, reply.InterfaceIndex);
+    Reachability->Heard(reply.Mac, reply.IpAddress);
     if (!IsNewMac(reply.Mac)) return;
     // Fails while the operator edits a row; the reply is then lost.
     const int row = RGrid->RowCount();
@@ -133,6 +140,7 @@ void TFormDetect::AddDevices(const QVector<DiscoveryReply>& replies) {
     for (const DiscoveryReply& reply : replies) {
         // Every copy counts for the route, even one that adds no row.
         GatewayRoutes.Record(reply.Mac, reply.InterfaceIndex);
+        Reachability->Heard(reply.Mac, reply.IpAddress);
         if (!IsNewMac(reply.Mac) || batchMacs.contains(reply.Mac)) continue;
         const QVariant mac = RGrid->TextValue(DeviceColumn::Mac, reply.Mac);
         batchMacs.insert(RealGridValues::TextOf(RGrid->Column(DeviceColumn::Mac), mac));
@@ -164,6 +172,7 @@ void TFormDetect::ClearDeviceList() {
     DeviceCount = 0;
     // Replies that came before the clear belonged to the list being dropped.
     DiscoveryReplies->Discard();
+    ForgetReachability();
     RGrid->ClearRows();
     RGrid->Repaint();
 }
@@ -185,8 +194,4 @@ void TFormDetect::RGridAfterEdit() {
 
 void TFormDetect::RGridKeyPress(QChar& key) {
     if (!DeviceListKeyPasses(RGrid->CurrentCol(), key)) key = QChar(0);
-}
-
-int TFormDetect::RGridGetImageIndex(int, int) {
-    return 0;
 }

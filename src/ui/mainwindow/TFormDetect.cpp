@@ -76,6 +76,7 @@ TFormDetect::TFormDetect(const Services& services, QWidget* parent)
 
     buildControls();
     buildDeviceList();
+    buildReachability();
     FormCreate();
 }
 

@@ -3,6 +3,7 @@
 #include "app/Seams.h"
 #include "link/GatewayInterfaces.h"
 #include "link/ReplySlot.h"
+#include "net/Reachability.h"
 
 #include <QFrame>
 #include <QWidget>
@@ -13,6 +14,7 @@ class QPushButton;
 class QTimer;
 class ColumnTextIndex;
 class DiscoveryInbox;
+class ReachabilityMarks;
 class TConfigForm;
 class TRealGrid;
 class UdpEndpoint;
@@ -55,6 +57,13 @@ public:
     // batch instead of eleven per row.
     void AddDevices(const QVector<DiscoveryReply>& replies);
 
+    // Reachability (FormDetectReachability.cpp): judges every listed gateway
+    // by its current address (column 11), marks the rows that may not be
+    // reachable and counts them below the list. Called whenever column 11 may
+    // have changed: when a Search ends and after Apply. `heardInSearch`: the
+    // addresses each MAC answered from, when the caller counted them.
+    void JudgeReachability(const AddressesByMac* heardInSearch = nullptr);
+
     // Controls, named as the window's design names them.
     QFrame* FlatPanel1 = nullptr;
     QPushButton* FlatButton2 = nullptr;   // "Search"
@@ -74,6 +83,7 @@ public:
     QFrame* FlatPanel3 = nullptr;
     QLabel* FUWait = nullptr;
     QProgressBar* UpdateProgress = nullptr;
+    QLabel* lblreach = nullptr;  // "2 gateways may not be reachable"
 
     UdpEndpoint* UDPServer = nullptr;
     QTimer* TimerFIND = nullptr;
@@ -89,6 +99,7 @@ public:
     DiscoveryInbox* DiscoveryReplies = nullptr;
     // The interface each listed gateway last answered on.
     GatewayInterfaces GatewayRoutes;
+    ReachabilityMarks* Reachability = nullptr;
 
 public slots:
     void FormCreate();
@@ -117,6 +128,10 @@ protected:
 private:
     void buildControls();
     void buildDeviceList();  // RGrid and the discovery hand-off (discovery/)
+    void buildReachability();
+    void ForgetReachability();
+    // A marked row's problems, and whether the operator goes on anyway.
+    bool ConfirmReachable(int row, bool web);
     // Runs a handler body through the top-level error display.
     template <typename F>
     void handle(F&& body);
