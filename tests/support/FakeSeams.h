@@ -2,6 +2,7 @@
 
 #include "app/Seams.h"
 #include "link/Clock.h"
+#include "support/FakeRoutes.h"
 
 #include <QList>
 #include <QPair>
@@ -73,9 +74,13 @@ struct FakeServices {
         services.prompts = &prompts;
         services.platform = &platform;
         services.clock = &clock;
+        services.routes = &routes;
     }
     FakePrompts prompts;
     FakePlatform platform;
     ScaledClock clock;
+    // Every gateway reachable unless a test says otherwise; set services.routes
+    // to nullptr for the system's own routes.
+    FakeRoutes routes = FakeRoutes::AllOnLink();
     Services services;
 };
