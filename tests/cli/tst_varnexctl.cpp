@@ -1,9 +1,9 @@
 // varnexctl as an operator's script runs it: arguments in, output and exit code
 // out, against simulated gateways behind the plant link (and one behind the
 // office link), with what the gateways then hold read from the simulator.
-#include "mainwindow/TFormDetect.h"
-#include "configform/TConfigForm.h"
 #include "config/WhileModal.h"
+#include "configform/TConfigForm.h"
+#include "mainwindow/TFormDetect.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"
@@ -83,6 +83,9 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void discoverInBothFormats();
+    void discoverNamesProblems_data();
+    void discoverNamesProblems();
+    void discoverExplains();
     void setThenVerify();
     void getVxcIsWhatTheWindowExports();
     void putAnEditedJsonFile();
@@ -130,9 +133,56 @@ void TestVarnexctl::discoverInBothFormats() {
     QCOMPARE(all.size(), 3);
     const QJsonObject first = all[0].toObject();
     QCOMPARE(first.keys(), (QStringList{"gateway", "interface", "ip", "mac", "mask", "model",
-                                        "name", "version", "view_ip"}));
+                                        "name", "problems", "version", "view_ip"}));
+    QCOMPARE(first["problems"].toArray(), QJsonArray());
     QCOMPARE(first["mac"].toString(), kFirst);
     QCOMPARE(first["interface"].toString(), NetnsEnv::plantInterface());
+}
+
+void TestVarnexctl::discoverNamesProblems_data() {
+    QTest::addColumn<QString>("thirdIp");
+    QTest::addColumn<QStringList>("problems");  // of the three gateways, in MAC order
+    QTest::newRow("none") << "198.19.0.12" << QStringList{"", "", ""};
+    QTest::newRow("the third takes the first's address")
+        << "198.19.0.10" << QStringList{"duplicate-ip", "", "duplicate-ip"};
+    // The PC's default route goes through the office router.
+    QTest::newRow("outside the plant network")
+        << "203.0.113.12" << QStringList{"", "", "other-subnet"};
+    QTest::newRow("this PC's address") << "198.18.0.1" << QStringList{"", "", "own-ip"};
+    QTest::newRow("unset") << "0.0.0.0" << QStringList{"", "", "unset-ip"};
+}
+
+void TestVarnexctl::discoverNamesProblems() {
+    QFETCH(QString, thirdIp);
+    QFETCH(QStringList, problems);
+    QCOMPARE(varnexctl({"set", kThird, "--ip", thirdIp, "--no-verify"}).rc, 0);
+    const Run r = varnexctl({"discover", "--timeout", "1", "--json"});
+    varnexctl({"set", kThird, "--ip", "198.19.0.12", "--no-verify"});
+    QCOMPARE(r.rc, 0);
+    const QJsonArray all = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    QCOMPARE(all.size(), 3);
+    QStringList seen;
+    for (const QString& mac : {kFirst, kSecond, kThird}) {
+        for (const QJsonValue& g : all) {
+            if (g["mac"].toString() != mac) continue;
+            QStringList codes;
+            for (const QJsonValue& c : g["problems"].toArray()) codes << c.toString();
+            seen << codes.join(QLatin1Char(','));
+        }
+    }
+    QCOMPARE(seen, problems);
+}
+
+void TestVarnexctl::discoverExplains() {
+    const Run r = varnexctl({"discover", "--timeout", "0.5", "--explain"});
+    QCOMPARE(r.rc, 0);
+    QVERIFY2(
+        r.err.contains(QStringLiteral("plant: 198.18.0.1/15; up, running, broadcast, carrier\n")),
+        qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral("office: 198.51.100.5/30; up")));
+    QVERIFY(r.err.contains(
+        QStringLiteral("plant is up with a carrier and an address, so requests go out on it.\n")));
+    QVERIFY(!r.out.contains(QStringLiteral("plant:")));  // stdout keeps the data alone
 }
 
 void TestVarnexctl::setThenVerify() {
@@ -296,6 +346,11 @@ void TestVarnexctl::portHeldByAnotherProgram() {
     const Run r = varnexctl({"discover", "--timeout", "0.5"});
     QCOMPARE(r.rc, 1);
     QVERIFY2(r.err.contains(QStringLiteral("port 2058 is already in use")), qPrintable(r.err));
+
+    const Run explained = varnexctl({"discover", "--timeout", "0.5", "--explain"});
+    QCOMPARE(explained.rc, 1);
+    QVERIFY2(explained.err.contains(QStringLiteral("Port 2058 is held by another program.")),
+             qPrintable(explained.err));
 }
 
 QTEST_MAIN(TestVarnexctl)

@@ -96,8 +96,9 @@ void TestSearchReport::conclusions_data() {
                                  << QStringList{"1 gateway answered on plant."};
     QTest::newRow("answered, even with no echo")
         << "plant sent=1 gw=3" << false << true << QStringList{"3 gateways answered on plant."};
-    QTest::newRow("a link down says nothing beside a working one")
-        << "wifi down; plant sent=1 echo=1" << false << true << QStringList{silent};
+    QTest::newRow("a link down is named after the working ones")
+        << "wifi down; plant sent=1 echo=1" << false << true
+        << QStringList{silent, "wifi is down, so no request went out on it."};
     QTest::newRow("each link its own sentence, in order")
         << "plant sent=1; office sent=1 echo=1 gw=2" << false << true
         << QStringList{firewall, "2 gateways answered on office."};

@@ -140,7 +140,12 @@ QStringList SearchConclusions(const SearchReportData& data) {
     for (const InterfaceSearch& i : data.interfaces) {
         if (i.facts.up) out << conclusionFor(i, data.counted);
     }
-    if (out.isEmpty()) out << QStringLiteral("No network interface is up.");
+    if (out.isEmpty()) return {QStringLiteral("No network interface is up.")};
+    // A link switched off may be the plant's: named last, after those in use.
+    for (const InterfaceSearch& i : data.interfaces) {
+        if (!i.facts.up)
+            out << QStringLiteral("%1 is down, so no request went out on it.").arg(i.facts.name);
+    }
     return out;
 }
 
