@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <cstdio>
+
 IPv4Net NetOf(quint32 address, int prefix) {
     IPv4Net net;
     net.prefix = qBound(0, prefix, 32);
@@ -16,11 +18,10 @@ QString NetText(const IPv4Net& net) {
 }
 
 QString AddressText(quint32 a) {
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(a >> 24)
-        .arg((a >> 16) & 0xFF)
-        .arg((a >> 8) & 0xFF)
-        .arg(a & 0xFF);
+    char text[16];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF,
+                  a & 0xFF);
+    return QString::fromLatin1(text);
 }
 
 std::optional<int> PrefixOfMask(quint32 mask) {
@@ -38,7 +39,32 @@ std::optional<int> PrefixOfMaskText(const QString& text) {
     return PrefixOfMask(*mask);
 }
 
+namespace {
+// Plain dotted decimal ("10.0.0.7"), as every reply's address reads: the
+// common case, read without building the parts.
+std::optional<quint32> plainDotted(const QString& text) {
+    quint32 address = 0;
+    int parts = 0, digits = 0, value = 0;
+    for (const QChar c : text) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9') && digits < 3) {
+            value = value * 10 + (c.unicode() - '0');
+            ++digits;
+        } else if (c == QLatin1Char('.') && digits > 0 && parts < 3) {
+            if (value > 255) return std::nullopt;
+            address = (address << 8) | quint32(value);
+            ++parts;
+            digits = value = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (parts != 3 || digits == 0 || value > 255) return std::nullopt;
+    return (address << 8) | quint32(value);
+}
+}  // namespace
+
 std::optional<quint32> GatewayAddressOf(const QString& text) {
+    if (const auto plain = plainDotted(text)) return plain;
     const QStringList parts = text.split(QLatin1Char('.'));
     if (parts.size() != 4) return std::nullopt;
     quint32 address = 0;

@@ -2,7 +2,11 @@
 
 #include <QSet>
 
+#include <algorithm>
+#include <climits>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace {
 // How far to look for a free address in one network before giving up on
@@ -55,14 +59,26 @@ public:
         hosts_ = routes.HostAddresses();
         for (const HostAddress& h : hosts_) free_.Take(h.address);
         addresses_.resize(gateways.size());
+        QVector<quint32> toRoute;
         for (int i = 0; i < gateways.size(); ++i) {
             addresses_[i] = GatewayAddressOf(gateways[i].ip);
             if (addresses_[i]) {
-                free_.Take(*addresses_[i]);
-                holders_[*addresses_[i]].append(i);
+                const quint32 a = *addresses_[i];
+                free_.Take(a);
+                holders_.push_back({a, i});
+                if (a != 0 && !hostWith(a) && !routeCache_.contains(a)) {
+                    routeCache_.insert(a, RouteAnswer());
+                    toRoute.append(a);
+                }
             }
-            if (const auto typed = GatewayAddressOf(gateways[i].typedIp)) free_.Take(*typed);
+            if (gateways[i].typedIp != gateways[i].ip) {
+                if (const auto typed = GatewayAddressOf(gateways[i].typedIp)) free_.Take(*typed);
+            }
         }
+        std::sort(holders_.begin(), holders_.end());
+        // Every route at once: the system answers a batch faster than each alone.
+        const QVector<RouteAnswer> answers = routes.RoutesTo(toRoute);
+        for (int i = 0; i < toRoute.size(); ++i) routeCache_[toRoute[i]] = answers.value(i);
         for (auto it = heard.begin(); it != heard.end(); ++it) {
             QList<quint32>& list = heard_[it.key().toUpper()];
             for (const QString& text : it.value()) {
@@ -81,7 +97,7 @@ public:
         suggestion_.reset();
         suggested_ = false;
         const ListedGateway& g = gateways_[i];
-        const std::optional<int> prefix = PrefixOfMaskText(g.mask);
+        const std::optional<int> prefix = prefixOf(g.mask);
         ownNet_ = prefix ? std::optional<IPv4Net>(NetOf(address_, *prefix)) : std::nullopt;
         link_ = firstAddressOn(g.interfaceIndex);
 
@@ -92,7 +108,7 @@ public:
         if (const QString why = unsetReason(); !why.isEmpty()) add(ReachProblem::UnsetIp, why);
         const HostAddress* own = hostWith(address_);
         if (own) add(ReachProblem::OwnIp, ownReason(*own));
-        if (address_ != 0 && holders_.value(address_).size() > 1)
+        if (address_ != 0 && holdersOf(address_).size() > 1)
             add(ReachProblem::DuplicateIp, duplicateReason());
         if (address_ != 0 && !own) {
             if (const QString why = routeReason(); !why.isEmpty())
@@ -104,6 +120,29 @@ public:
     }
 
 private:
+    // Most gateways share a mask or two: each text is read once.
+    std::optional<int> prefixOf(const QString& mask) {
+        const auto known = prefixes_.constFind(mask);
+        if (known != prefixes_.constEnd()) return *known;
+        return *prefixes_.insert(mask, PrefixOfMaskText(mask));
+    }
+
+    // The rows that hold an address.
+    struct Holders {
+        const std::pair<quint32, int>* first;
+        const std::pair<quint32, int>* last;
+        const std::pair<quint32, int>* begin() const { return first; }
+        const std::pair<quint32, int>* end() const { return last; }
+        int size() const { return static_cast<int>(last - first); }
+    };
+    Holders holdersOf(quint32 a) const {
+        const auto lower =
+            std::lower_bound(holders_.begin(), holders_.end(), std::make_pair(a, INT_MIN));
+        const auto upper = std::upper_bound(lower, holders_.end(), std::make_pair(a, INT_MAX));
+        return {holders_.data() + (lower - holders_.begin()),
+                holders_.data() + (upper - holders_.begin())};
+    }
+
     const HostAddress* hostWith(quint32 address) const {
         for (const HostAddress& h : hosts_)
             if (h.address == address) return &h;
@@ -186,7 +225,7 @@ private:
 
     QString duplicateReason() {
         QStringList others;
-        for (int j : holders_.value(address_))
+        for (const auto& [address, j] : holdersOf(address_))
             if (j != row_) others << gateways_[j].mac;
         return QStringLiteral(
                    "%1 is also the address of %2, so only one of them can be reached "
@@ -261,9 +300,10 @@ private:
     RouteTable& routes_;
     QList<HostAddress> hosts_;
     QVector<std::optional<quint32>> addresses_;
-    QHash<quint32, QList<int>> holders_;
+    std::vector<std::pair<quint32, int>> holders_;  // (address, row), by address
     QHash<QString, QList<quint32>> heard_;
     QHash<quint32, RouteAnswer> routeCache_;
+    QHash<QString, std::optional<int>> prefixes_;
     FreeAddresses free_;
 
     // The gateway being judged.

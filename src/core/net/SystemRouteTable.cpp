@@ -12,7 +12,9 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 // A reply comes from the kernel at once; the limit only keeps a lost one from
@@ -74,45 +76,71 @@ SystemRouteTable::~SystemRouteTable() {
 }
 
 RouteAnswer SystemRouteTable::RouteTo(quint32 address) {
-    if (fd_ < 0) return RouteAnswer();
-    struct {
+    return RoutesTo({address}).first();
+}
+
+QVector<RouteAnswer> SystemRouteTable::RoutesTo(const QVector<quint32>& addresses) {
+    QVector<RouteAnswer> answers(addresses.size());
+    if (fd_ < 0) return answers;
+    for (int first = 0; first < addresses.size(); first += kBatch) {
+        const int count = std::min(kBatch, int(addresses.size()) - first);
+        if (!askBatch(addresses.constData() + first, count, answers.data() + first)) break;
+    }
+    return answers;
+}
+
+bool SystemRouteTable::askBatch(const quint32* addresses, int count, RouteAnswer* answers) {
+    struct Request {
         nlmsghdr header;
         rtmsg route;
-        char attributes[RTA_SPACE(4)];
-    } request{};
-    request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
-    request.header.nlmsg_type = RTM_GETROUTE;
-    request.header.nlmsg_flags = NLM_F_REQUEST;
-    request.header.nlmsg_seq = ++seq_;
-    request.route.rtm_family = AF_INET;
-    request.route.rtm_dst_len = 32;
-    auto* dst = reinterpret_cast<rtattr*>(reinterpret_cast<char*>(&request) +
-                                          NLMSG_ALIGN(request.header.nlmsg_len));
-    dst->rta_type = RTA_DST;
-    dst->rta_len = RTA_LENGTH(4);
-    const quint32 networkOrder = htonl(address);
-    std::memcpy(RTA_DATA(dst), &networkOrder, 4);
-    request.header.nlmsg_len = NLMSG_ALIGN(request.header.nlmsg_len) + RTA_LENGTH(4);
-
+        rtattr dst;
+        quint32 address;  // network order
+    };
+    static_assert(sizeof(Request) == NLMSG_ALIGN(NLMSG_LENGTH(sizeof(rtmsg))) + RTA_LENGTH(4),
+                  "one request, laid out as rtnetlink reads it");
+    std::vector<Request> requests(static_cast<size_t>(count));
+    const quint32 firstSeq = seq_ + 1;
+    for (int i = 0; i < count; ++i) {
+        Request& r = requests[static_cast<size_t>(i)];
+        std::memset(&r, 0, sizeof r);
+        r.header.nlmsg_len = sizeof(Request);
+        r.header.nlmsg_type = RTM_GETROUTE;
+        r.header.nlmsg_flags = NLM_F_REQUEST;
+        r.header.nlmsg_seq = ++seq_;
+        r.route.rtm_family = AF_INET;
+        r.route.rtm_dst_len = 32;
+        r.dst.rta_type = RTA_DST;
+        r.dst.rta_len = RTA_LENGTH(4);
+        r.address = htonl(addresses[i]);
+    }
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
-    if (::sendto(fd_, &request, request.header.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel),
-                 sizeof kernel) < 0) {
-        return RouteAnswer();
+    if (::sendto(fd_, requests.data(), requests.size() * sizeof(Request), 0,
+                 reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0) {
+        return false;
     }
-    alignas(nlmsghdr) char buffer[8192];
-    for (;;) {
+    int pending = count;
+    alignas(nlmsghdr) static thread_local char buffer[65536];
+    while (pending > 0) {
         const ssize_t got = ::recv(fd_, buffer, sizeof buffer, 0);
-        if (got <= 0) return RouteAnswer();
+        if (got <= 0) return false;
         int length = static_cast<int>(got);
         for (auto* m = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(m, length);
              m = NLMSG_NEXT(m, length)) {
-            // An answer to an earlier request that timed out is skipped.
-            if (m->nlmsg_seq != seq_) continue;
-            if (m->nlmsg_type == NLMSG_ERROR) return RouteAnswer();
-            if (m->nlmsg_type == RTM_NEWROUTE) return answerOf(m);
+            // An answer to an earlier batch that timed out is skipped.
+            const quint32 i = m->nlmsg_seq - firstSeq;
+            if (i >= quint32(count)) continue;
+            if (m->nlmsg_type == NLMSG_ERROR) {
+                answers[i] = RouteAnswer();
+            } else if (m->nlmsg_type == RTM_NEWROUTE) {
+                answers[i] = answerOf(m);
+            } else {
+                continue;
+            }
+            --pending;
         }
     }
+    return true;
 }
 
 QList<HostAddress> SystemRouteTable::HostAddresses() {
