@@ -43,6 +43,7 @@ QString table(const QList<QStringList>& rows) {
     }
     return out;
 }
+
 // Every gateway against the others and this PC's routes. The list holds one
 // reply per MAC, so a MAC heard from two addresses cannot show here yet.
 QVector<ReachVerdict> judge(const QList<DiscoveryReply>& found,
