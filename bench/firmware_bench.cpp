@@ -194,6 +194,7 @@ class BenchPrompts : public Prompts {
 public:
     void Message(QWidget*, const QString& text) override { last = text; }
     void Error(QWidget*, const QString& text) override { last = QStringLiteral("error: ") + text; }
+    bool Question(QWidget*, const QString&) override { return true; }
     QString OpenFile(QWidget*, const FileDialog&) override { return path; }
     QString SaveFile(QWidget*, const FileDialog&) override { return QString(); }
     QString path;

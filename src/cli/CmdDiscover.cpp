@@ -2,15 +2,20 @@
 #include "CliCommon.h"
 
 #include "engine/GatewayEngine.h"
+#include "engine/SearchExplain.h"
 #include "link/NetInterfaces.h"
+#include "link/VarnexError.h"
+#include "net/Reachability.h"
+#include "net/SearchReport.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 
 namespace {
-QJsonObject gatewayJson(const DiscoveryReply& r) {
-    return QJsonObject{{QStringLiteral("mac"), r.Mac},
+QJsonObject gatewayJson(const DiscoveryReply& r, const ReachVerdict& verdict) {
+    return QJsonObject{{QStringLiteral("problems"), QJsonArray::fromStringList(verdict.codes())},
+                       {QStringLiteral("mac"), r.Mac},
                        {QStringLiteral("model"), r.Model},
                        {QStringLiteral("version"), r.Version},
                        {QStringLiteral("name"), r.DeviceName},
@@ -39,6 +44,33 @@ QString table(const QList<QStringList>& rows) {
     }
     return out;
 }
+
+// Every gateway against the others and this PC's routes; `heard` holds every
+// address each MAC answered from, the list only its first reply.
+QVector<ReachVerdict> judge(const QList<DiscoveryReply>& found,
+                            const AddressesByMac& heard = AddressesByMac()) {
+    QVector<ReachGateway> listed;
+    for (const DiscoveryReply& r : found) {
+        ReachGateway g;
+        g.mac = r.Mac;
+        g.ip = r.IpAddress;
+        g.mask = r.SubnetMask;
+        g.interfaceIndex = r.InterfaceIndex;
+        listed.append(g);
+    }
+    SystemRouteTable routes;
+    return JudgeReachability(listed, routes, heard);
+}
+
+// The interfaces as they are now, when no Search could start (the port is
+// held, say): nothing was counted, so the report rests on their state.
+QString explainText(bool portHeld) {
+    SearchReportData data;
+    data.counted = false;
+    data.portHeldElsewhere = portHeld;
+    for (const InterfaceFacts& facts : CollectInterfaceFacts()) data.interfaces.append({facts, {}});
+    return SearchReportText(data);
+}
 }  // namespace
 
 int RunDiscover(const QStringList& words) {
@@ -52,18 +84,32 @@ int RunDiscover(const QStringList& words) {
                                      QStringLiteral("How long to listen for replies (default 3)."),
                                      QStringLiteral("SECONDS"), QStringLiteral("3"));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print a JSON array."));
+    const QCommandLineOption explain(
+        QStringLiteral("explain"),
+        QStringLiteral("Then print each interface's state, and why no gateway may have "
+                       "answered, on stderr."));
     cl.addOption(timeout);
     cl.addOption(json);
+    cl.addOption(explain);
     if (!cl.parse(words, 0, 0)) return Exit::Ok;
     const int timeoutMs = TimeoutArgument(cl.parser().value(timeout));
 
-    auto engine = OpenEngine(cl.interfaceName());
+    std::unique_ptr<GatewayEngine> engine;
+    try {
+        engine = OpenEngine(cl.interfaceName());
+    } catch (const VarnexError& e) {
+        if (cl.parser().isSet(explain)) {
+            Err(explainText(e.text().contains(QStringLiteral("already in use"))));
+        }
+        throw;
+    }
     QElapsedTimer elapsed;
     elapsed.start();
     const QList<DiscoveryReply> found = engine->Discover(timeoutMs);
     if (cl.parser().isSet(json)) {
+        const QVector<ReachVerdict> verdicts = judge(found, LastSearchAddresses(*engine));
         QJsonArray all;
-        for (const DiscoveryReply& r : found) all.append(gatewayJson(r));
+        for (int i = 0; i < found.size(); ++i) all.append(gatewayJson(found[i], verdicts[i]));
         OutJson(QJsonDocument(all));
     } else if (!found.isEmpty()) {
         QList<QStringList> rows{
@@ -80,5 +126,8 @@ int RunDiscover(const QStringList& words) {
     Err(QStringLiteral("%1 gateway(s) answered in %2 s\n")
             .arg(found.size())
             .arg(elapsed.elapsed() / 1000.0, 0, 'f', 1));
+    if (cl.parser().isSet(explain)) {
+        Err(QLatin1Char('\n') + SearchReportText(LastSearchReport(*engine)));
+    }
     return found.isEmpty() ? Exit::Failed : Exit::Ok;
 }

@@ -13,7 +13,7 @@ const char* const kHelp =
     "Finds and configures Varnex gateways on the local network (UDP port 2058).\n"
     "\n"
     "Commands:\n"
-    "  discover [--timeout SECONDS] [--json]\n"
+    "  discover [--timeout SECONDS] [--json] [--explain]\n"
     "      List the gateways that answer on every network interface.\n"
     "      Example: varnexctl discover --json\n"
     "  set MAC [--ip A] [--mask A] [--gateway A] [--view-ip A] [--name TEXT] [--no-verify]\n"

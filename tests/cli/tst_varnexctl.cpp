@@ -16,6 +16,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QUdpSocket>
+#include <QStandardPaths>
 #include <QtTest>
 
 namespace {
@@ -107,6 +108,11 @@ private slots:
     void discoverInBothFormats();
     void commandOutcomes_data();
     void commandOutcomes();
+    void discoverNamesProblems_data();
+    void discoverNamesProblems();
+    void discoverExplains();
+    void explainsWhyNothingCame_data();
+    void explainsWhyNothingCame();
     void getVxcIsWhatTheWindowExports();
     void putAnEditedJsonFile();
     void diffShowsTheEditedFields();
@@ -153,7 +159,8 @@ void TestVarnexctl::discoverInBothFormats() {
     QCOMPARE(all.size(), 3);
     const QJsonObject first = all[0].toObject();
     QCOMPARE(first.keys(), (QStringList{"gateway", "interface", "ip", "mac", "mask", "model",
-                                        "name", "version", "view_ip"}));
+                                        "name", "problems", "version", "view_ip"}));
+    QCOMPARE(first["problems"].toArray(), QJsonArray());
     QCOMPARE(first["mac"].toString(), kFirst);
     QCOMPARE(first["interface"].toString(), NetnsEnv::plantInterface());
 }
@@ -238,6 +245,89 @@ void TestVarnexctl::commandOutcomes() {
                  .join(QLatin1Char(' '))
                  .left(held.size()),
              held);
+}
+
+void TestVarnexctl::discoverNamesProblems_data() {
+    QTest::addColumn<QString>("thirdIp");
+    QTest::addColumn<QStringList>("problems");  // of the three gateways, in MAC order
+    QTest::newRow("none") << "198.19.0.12" << QStringList{"", "", ""};
+    QTest::newRow("the third takes the first's address")
+        << "198.19.0.10" << QStringList{"duplicate-ip", "", "duplicate-ip"};
+    // The PC's default route goes through the office router.
+    QTest::newRow("outside the plant network")
+        << "203.0.113.12" << QStringList{"", "", "other-subnet"};
+}
+
+void TestVarnexctl::discoverNamesProblems() {
+    QFETCH(QString, thirdIp);
+    QFETCH(QStringList, problems);
+    QCOMPARE(varnexctl({"set", kThird, "--ip", thirdIp, "--no-verify"}).rc, 0);
+    const Run r = varnexctl({"discover", "--timeout", "1", "--json"});
+    varnexctl({"set", kThird, "--ip", "198.19.0.12", "--no-verify"});
+    QCOMPARE(r.rc, 0);
+    const QJsonArray all = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    QCOMPARE(all.size(), 3);
+    QStringList seen;
+    for (const QString& mac : {kFirst, kSecond, kThird}) {
+        for (const QJsonValue& g : all) {
+            if (g["mac"].toString() != mac) continue;
+            QStringList codes;
+            for (const QJsonValue& c : g["problems"].toArray()) codes << c.toString();
+            seen << codes.join(QLatin1Char(','));
+        }
+    }
+    QCOMPARE(seen, problems);
+}
+
+void TestVarnexctl::discoverExplains() {
+    const Run r = varnexctl({"discover", "--timeout", "0.5", "--explain"});
+    QCOMPARE(r.rc, 0);
+    QVERIFY2(
+        r.err.contains(QStringLiteral("plant: 198.18.0.1/15; up, running, broadcast, carrier\n")),
+        qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral("office: 198.51.100.5/30; up")));
+    // What the Search counted: its request (and repeats) went out and came
+    // back on both links; the gateways answered on the plant link alone.
+    QVERIFY2(r.err.contains(QRegularExpression(
+                 QStringLiteral("plant: .*\n  [1-3] requests? sent, [1-3] heard back, [1-9] "
+                                "gateway repl"))),
+             qPrintable(r.err));
+    QVERIFY(r.err.contains(QStringLiteral("Requests went out on office, but no gateway answered")));
+    QVERIFY(!r.out.contains(QStringLiteral("plant:")));  // stdout keeps the data alone
+}
+
+// The PC's own namespace made to fail as operators' PCs do; each row puts it
+// back. `nft` changes only this namespace: the test runs inside the harness.
+void TestVarnexctl::explainsWhyNothingCame_data() {
+    QTest::addColumn<QStringList>("breakIt");  // a command run in this namespace
+    QTest::addColumn<QStringList>("mendIt");
+    QTest::addColumn<QString>("conclusion");
+    QTest::newRow("the plant link is down")
+        << QStringList{"ip", "link", "set", "plant", "down"}
+        << QStringList{"ip", "link", "set", "plant", "up"} << "plant is down";
+    QTest::newRow("a firewall drops port 2058")
+        << QStringList{"nft", "add table inet varnex_test; add chain inet varnex_test in "
+                              "{ type filter hook input priority 0; }; add rule inet varnex_test in "
+                              "udp dport 2058 drop"}
+        << QStringList{"nft", "delete table inet varnex_test"}
+        << "Requests went out on plant, but this PC did not hear them come back: a firewall";
+}
+
+void TestVarnexctl::explainsWhyNothingCame() {
+    QFETCH(QStringList, breakIt);
+    QFETCH(QStringList, mendIt);
+    QFETCH(QString, conclusion);
+    if (QStandardPaths::findExecutable(breakIt.first()).isEmpty())
+        QSKIP(qPrintable(breakIt.first() + QStringLiteral(" is not installed")));
+    QCOMPARE(QProcess::execute(breakIt.first(), breakIt.mid(1)), 0);
+    const auto mend = qScopeGuard([&] {
+        QProcess::execute(mendIt.first(), mendIt.mid(1));
+        // A link brought up again carries traffic a moment later.
+        QTRY_VERIFY_WITH_TIMEOUT(varnexctl({"discover", "--timeout", "0.3"}).rc == 0, 5000);
+    });
+    const Run r = varnexctl({"discover", "--timeout", "0.5", "--explain"});
+    QCOMPARE(r.rc, 1);  // nobody answered
+    QVERIFY2(r.err.contains(conclusion), qPrintable(r.err));
 }
 
 void TestVarnexctl::getVxcIsWhatTheWindowExports() {
@@ -397,6 +487,11 @@ void TestVarnexctl::portHeldByAnotherProgram() {
     const Run r = varnexctl({"discover", "--timeout", "0.5"});
     QCOMPARE(r.rc, 1);
     QVERIFY2(r.err.contains(QStringLiteral("port 2058 is already in use")), qPrintable(r.err));
+
+    const Run explained = varnexctl({"discover", "--timeout", "0.5", "--explain"});
+    QCOMPARE(explained.rc, 1);
+    QVERIFY2(explained.err.contains(QStringLiteral("Port 2058 is held by another program.")),
+             qPrintable(explained.err));
 }
 
 QTEST_MAIN(TestVarnexctl)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "discovery/DiscoveryReply.h"
+#include "link/Codecs.h"
+
 #include <QByteArray>
 
 // A "g" reply laid out field by field, as a gateway sends it.
@@ -40,3 +43,20 @@ struct GatewayReply {
         return out;
     }
 };
+
+// The "g" datagram a gateway sends for `r` (empty addresses read 0.0.0.0).
+inline QByteArray DatagramOf(const DiscoveryReply& r) {
+    const auto address = [](const QString& text) {
+        return EncodeIPv4(text.isEmpty() ? QStringLiteral("0.0.0.0") : text);
+    };
+    GatewayReply g;
+    g.mac = EncodeMac(r.Mac);
+    g.ip = address(r.IpAddress);
+    g.gateway = address(r.Gateway);
+    g.mask = address(r.SubnetMask);
+    g.name = r.DeviceName.toUtf8();
+    g.viewIp = address(r.ViewIp);
+    g.version = r.Version.toUtf8();
+    g.model = r.Model.toUtf8();
+    return g.datagram();
+}

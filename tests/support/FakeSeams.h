@@ -3,6 +3,7 @@
 #include "app/Seams.h"
 #include "engine/GatewayEngine.h"
 #include "link/Clock.h"
+#include "support/FakeRoutes.h"
 
 #include <QList>
 #include <QPair>
@@ -23,6 +24,10 @@ public:
         if (whileMessageOpen) whileMessageOpen();
     }
     void Error(QWidget*, const QString& text) override { errors << text; }
+    bool Question(QWidget*, const QString& text) override {
+        questions << text;
+        return questionAnswers.isEmpty() ? false : questionAnswers.dequeue();
+    }
     QString OpenFile(QWidget*, const FileDialog& d) override {
         openDialogs << d;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
@@ -34,6 +39,8 @@ public:
 
     QStringList messages;
     QStringList errors;
+    QStringList questions;
+    QQueue<bool> questionAnswers;  // none left: the operator stops
     QList<FileDialog> openDialogs;
     QList<FileDialog> saveDialogs;
     QQueue<QString> fileAnswers;  // empty text = the operator cancels
@@ -69,11 +76,15 @@ struct FakeServices {
         services.platform = &platform;
         services.clock = &clock;
         services.engine = &engine;
+        services.routes = &routes;
     }
     FakePrompts prompts;
     FakePlatform platform;
     ScaledClock clock;
     // One owner of port 2058 for the window and the dialog, as in the program.
     GatewayEngine engine;
+    // Every gateway reachable unless a test says otherwise; set services.routes
+    // to nullptr for the system's own routes.
+    FakeRoutes routes = FakeRoutes::AllOnLink();
     Services services;
 };

@@ -365,6 +365,7 @@ void GatewayEngine::SearchHost(const QString& host) {
 void GatewayEngine::ForgetDiscovered() {
     std::lock_guard<std::mutex> lock(mutex_);
     seenMacs_.clear();
+    addressesByMac_.clear();
 }
 
 std::optional<DiscoveryReply> GatewayEngine::decodeDiscovery(const QByteArray& datagram,
@@ -376,7 +377,9 @@ std::optional<DiscoveryReply> GatewayEngine::decodeDiscovery(const QByteArray& d
     // Every copy counts for the gateway's interface, even one that adds no row.
     std::lock_guard<std::mutex> lock(mutex_);
     routes_.Record(reply->Mac, interfaceIndex);
-    if (tallying_) addressesByMac_[reply->Mac.toUpper()].insert(reply->IpAddress);
+    if (addressesByMac_.size() < static_cast<qsizetype>(kDiscoveredAtMost)) {
+        addressesByMac_[reply->Mac.toUpper()].insert(reply->IpAddress);
+    }
     return reply;
 }
 

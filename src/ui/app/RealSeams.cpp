@@ -35,6 +35,16 @@ void QtPrompts::Error(QWidget* parent, const QString& text) {
     showBox(parent, QMessageBox::Critical, text);
 }
 
+bool QtPrompts::Question(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, AppTitle(), displayText(text),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);
+    // Going on is the operator's deliberate choice, never Enter's.
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString QtPrompts::runFileDialog(QWidget* parent, const FileDialog& d, bool save) {
     // The folder chosen last, for as long as the program runs (it keeps no
     // settings between runs); the home folder before that, or when the last

@@ -6,6 +6,7 @@ class QtPrompts : public Prompts {
 public:
     void Message(QWidget* parent, const QString& text) override;
     void Error(QWidget* parent, const QString& text) override;
+    bool Question(QWidget* parent, const QString& text) override;
     QString OpenFile(QWidget* parent, const FileDialog& dialog) override;
     QString SaveFile(QWidget* parent, const FileDialog& dialog) override;
 

@@ -7,6 +7,7 @@
 class QWidget;
 class Clock;
 class GatewayEngine;
+class RouteTable;
 
 // What tests must answer or record goes through one interface each. The program
 // passes the real ones (RealSeams.h); tests pass fakes.
@@ -19,6 +20,9 @@ public:
     virtual void Message(QWidget* parent, const QString& text) = 0;
     // The top-level error display: the error icon, the application title.
     virtual void Error(QWidget* parent, const QString& text) = 0;
+    // A warning with a choice: true when the operator chooses to go on, false
+    // to stop. Titled like Message, "No" is the default.
+    virtual bool Question(QWidget* parent, const QString& text) = 0;
 
     struct FileDialog {
         QString title;
@@ -38,4 +42,6 @@ struct Services {
     // The program's one owner of port 2058, shared by the window and the
     // dialog; a window given none makes its own.
     GatewayEngine* engine = nullptr;
+    // Routes and addresses of this PC; nullptr: the system's own.
+    RouteTable* routes = nullptr;
 };

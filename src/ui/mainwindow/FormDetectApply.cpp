@@ -58,6 +58,7 @@ void TFormDetect::FlatButton1Click() {
             RGrid->Cells(kCurrentIpColumn, row).SetCellText(settings.ip);
             RGrid->PostEdit();
         }
+        if (sent > 0) JudgeReachability();
         services_.prompts->Message(this, ApplyResultMessage(sent));
     });
 }

@@ -3,6 +3,7 @@
 #include "mainwindow/ColumnTextIndex.h"
 #include "mainwindow/DeviceListColumns.h"
 #include "mainwindow/DeviceListKeys.h"
+#include "mainwindow/ReachabilityMarks.h"
 #include "discovery/DiscoveryInbox.h"
 #include "discovery/DiscoveryReply.h"
 #include "engine/GatewayEngine.h"
@@ -70,7 +71,11 @@ void TFormDetect::FlatButton2Click() {
 }
 
 void TFormDetect::FlatButton6Click() {
-    handle([&] { SetSearching(false); });
+    handle([&] {
+        SetSearching(false);
+        DiscoveryReplies->DrainAll();
+        searchEnded();
+    });
 }
 
 void TFormDetect::TimerFINDTimer() {
@@ -83,6 +88,7 @@ void TFormDetect::TimerFINDTimer() {
         // Replies that arrived before the endpoint closed count, even if the UI
         // thread has not listed them yet.
         DiscoveryReplies->DrainAll();
+        searchEnded();
         if (RowsBeforeSearch != -1 && RowsBeforeSearch == DeviceCount) {
             services().prompts->Message(this, QStringLiteral("There is no brinmore."));
         }
@@ -96,6 +102,7 @@ void TFormDetect::UDPServerUDPRead(const QByteArray& datagram, int interfaceInde
 }
 
 void TFormDetect::AddDevice(const DiscoveryReply& reply) {
+    Reachability->Heard(reply.Mac, reply.IpAddress);
     if (!IsNewMac(reply.Mac)) return;
     // Fails while the operator edits a row; the reply is then lost.
     const int row = RGrid->RowCount();
@@ -119,6 +126,7 @@ void TFormDetect::AddDevices(const QVector<DiscoveryReply>& replies) {
     QVector<QVector<QVariant>> rows;
     QSet<QString> batchMacs;  // the MAC texts of `rows`, as the list will show them
     for (const DiscoveryReply& reply : replies) {
+        Reachability->Heard(reply.Mac, reply.IpAddress);
         if (!IsNewMac(reply.Mac) || batchMacs.contains(reply.Mac)) continue;
         const QVariant mac = RGrid->TextValue(DeviceColumn::Mac, reply.Mac);
         batchMacs.insert(RealGridValues::TextOf(RGrid->Column(DeviceColumn::Mac), mac));
@@ -151,6 +159,7 @@ void TFormDetect::ClearDeviceList() {
     // Replies that came before the clear belonged to the list being dropped.
     DiscoveryReplies->Discard();
     Engine->ForgetDiscovered();
+    ForgetReachability();
     RGrid->ClearRows();
     RGrid->Repaint();
 }
@@ -172,8 +181,4 @@ void TFormDetect::RGridAfterEdit() {
 
 void TFormDetect::RGridKeyPress(QChar& key) {
     if (!DeviceListKeyPasses(RGrid->CurrentCol(), key)) key = QChar(0);
-}
-
-int TFormDetect::RGridGetImageIndex(int, int) {
-    return 0;
 }

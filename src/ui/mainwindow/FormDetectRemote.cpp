@@ -14,11 +14,13 @@ void TFormDetect::FlatButton4Click() {
     const int tag = sender() ? sender()->property("Tag").toInt() : 0;
     handle([&] {
         if (DeviceCount == 0) {
-            services_.prompts->Message(this,
-                                       QStringLiteral("There is no Device.\r\nPlease search the Device."));
+            services_.prompts->Message(
+                this, QStringLiteral("There is no Device.\r\nPlease search the Device."));
             return;
         }
         Platform& platform = *services_.platform;
+        const QString address = RGrid->Cells(11, RGrid->CurrentRow()).GetCellText();
+        if (!ConfirmReachable(RGrid->CurrentRow(), tag == kWebTag)) return;
 
         // Started without waiting; whether it worked is not looked at.
         const ProgramCall arp = ArpEntryCall(RGrid->Cells(4, RGrid->CurrentRow()).GetCellText(),
@@ -26,10 +28,10 @@ void TFormDetect::FlatButton4Click() {
         platform.StartProcess(arp.program, arp.arguments);
         services_.clock->pause(2000);
 
-        const QString address = RGrid->Cells(11, RGrid->CurrentRow()).GetCellText();
         if (RGrid->Cells(4, RGrid->CurrentRow()).GetCellText() != address) {
             services_.prompts->Message(
-                this, QStringLiteral("You do not apply the new ip. so, This time use the previous IP"));
+                this,
+                QStringLiteral("You do not apply the new ip. so, This time use the previous IP"));
         }
         if (tag == kWebTag) {
             // Quietly nothing when no browser can be started.

@@ -73,6 +73,7 @@ TFormDetect::TFormDetect(const Services& services, QWidget* parent)
 
     buildControls();
     buildDeviceList();
+    buildReachability();
     FormCreate();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Seams.h"
+#include "net/Reachability.h"
 
 #include <QFrame>
 #include <QWidget>
@@ -13,6 +14,7 @@ class QPushButton;
 class QTimer;
 class ColumnTextIndex;
 class DiscoveryInbox;
+class ReachabilityMarks;
 class TConfigForm;
 class TRealGrid;
 class GatewayEngine;
@@ -56,6 +58,13 @@ public:
     // batch instead of eleven per row.
     void AddDevices(const QVector<DiscoveryReply>& replies);
 
+    // Reachability (FormDetectReachability.cpp): judges every listed gateway
+    // by its current address (column 11), marks the rows that may not be
+    // reachable and counts them below the list. Called whenever column 11 may
+    // have changed: when a Search ends and after Apply. `heardInSearch`: the
+    // addresses each MAC answered from, when the caller counted them.
+    void JudgeReachability(const AddressesByMac* heardInSearch = nullptr);
+
     // Controls, named as the window's design names them.
     QFrame* FlatPanel1 = nullptr;
     QPushButton* FlatButton2 = nullptr;   // "Search"
@@ -75,6 +84,9 @@ public:
     QFrame* FlatPanel3 = nullptr;
     QLabel* FUWait = nullptr;
     QProgressBar* UpdateProgress = nullptr;
+    QLabel* lblreach = nullptr;  // "2 gateways may not be reachable"
+    // Offered in the same place when a Search ends with no gateway.
+    QPushButton* btnWhy = nullptr;  // "Why was nothing found?"
 
     // The window's hold on port 2058; its handler runs on the receiving thread.
     PortHandle* UDPServer = nullptr;
@@ -90,6 +102,7 @@ public:
     DiscoveryInbox* DiscoveryReplies = nullptr;
     // Every exchange with the gateways goes through it.
     GatewayEngine* Engine = nullptr;
+    ReachabilityMarks* Reachability = nullptr;
 
 public slots:
     void FormCreate();
@@ -102,6 +115,7 @@ public slots:
     void FlatButton7Click();   // Upgrade Firmware
     void FlatButton8Click();   // Configure
     void FlatButton10Click();  // Import
+    void WhyNothingFound();
     void RGridDblClick();
     void RGridRowEnter();
     void RGridAfterEdit();
@@ -118,6 +132,13 @@ protected:
 private:
     void buildControls();
     void buildDeviceList();  // RGrid and the discovery hand-off (discovery/)
+    void buildReachability();
+    // A Search's window has closed: judge the list, or offer the report of why
+    // it stayed empty.
+    void searchEnded();
+    void ForgetReachability();
+    // A marked row's problems, and whether the operator goes on anyway.
+    bool ConfirmReachable(int row, bool web);
     // Runs a handler body through the top-level error display.
     template <typename F>
     void handle(F&& body);

@@ -21,6 +21,9 @@ TRealGrid::TRealGrid(QWidget* parent)
     OnBeep = [] { QApplication::beep(); };
 
     setModel(model_);
+    model_->HintFor = [this](int col, int row) {
+        return OnGetHint ? OnGetHint(col, row) : QString();
+    };
     QItemSelectionModel* stock = selectionModel();
     selection_ = new TRealGridSelection(model_, this);
     selection_->CanMove = [this](const QModelIndex& from, const QModelIndex& to) {
@@ -44,6 +47,7 @@ TRealGrid::~TRealGrid() {
     // The selection's gate and the images call back into this object.
     selection_->CanMove = nullptr;
     model_->ImageFor = nullptr;
+    model_->HintFor = nullptr;
 }
 
 // ---- design time -----------------------------------------------------------
@@ -113,6 +117,10 @@ void TRealGrid::SetImages(const QList<QIcon>& images) {
         };
     }
     viewport()->update();
+}
+
+void TRealGrid::RefreshImages() {
+    model_->ImagesChanged();
 }
 
 void TRealGrid::SetTitleImage(int col, const QIcon& image) {

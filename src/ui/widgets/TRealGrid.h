@@ -40,6 +40,9 @@ public:
     void SetTitleLook(const QColor& background, const QColor& text, bool bold, int height);
     // The grid's image list; with one set, OnGetImageIndex picks a cell's picture.
     void SetImages(const QList<QIcon>& images);
+    // Asks OnGetImageIndex and OnGetHint afresh for every cell, after what
+    // they answer from has changed.
+    void RefreshImages();
     // A small picture beside a column's title.
     void SetTitleImage(int col, const QIcon& image);
 
@@ -93,6 +96,9 @@ public:
     // The operator (never the program) has changed a cell's value.
     std::function<void(int col, int row)> OnValueChanged;
     std::function<int(int col, int row)> OnGetImageIndex;
+    // A cell's tooltip, which is also its description for assistive tools;
+    // an empty text for none.
+    std::function<QString(int col, int row)> OnGetHint;
     // The refusal sound; QApplication::beep unless replaced.
     std::function<void()> OnBeep;
 

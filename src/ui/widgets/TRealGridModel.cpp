@@ -46,6 +46,12 @@ void TRealGridModel::SetTitleImage(int col, const QIcon& image) {
     emit headerDataChanged(Qt::Horizontal, col, col);
 }
 
+void TRealGridModel::ImagesChanged() {
+    if (rows_.isEmpty() || columns_.isEmpty()) return;
+    emit dataChanged(index(0, 0), index(rows_.size() - 1, columns_.size() - 1),
+                     {Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
+}
+
 void TRealGridModel::ClearRows() {
     if (rows_.isEmpty()) return;
     beginResetModel();
@@ -128,6 +134,13 @@ QVariant TRealGridModel::data(const QModelIndex& index, int role) const {
             if (ImageFor) {
                 const QIcon icon = ImageFor(index.column(), index.row());
                 if (!icon.isNull()) return icon;
+            }
+            return QVariant();
+        case Qt::ToolTipRole:
+        case Qt::AccessibleDescriptionRole:
+            if (HintFor) {
+                const QString hint = HintFor(index.column(), index.row());
+                if (!hint.isEmpty()) return hint;
             }
             return QVariant();
         default:

@@ -51,6 +51,10 @@ public:
 
     // The picture drawn in a cell, when the grid has an image list.
     std::function<QIcon(int col, int row)> ImageFor;
+    // A cell's tooltip and accessible description; an empty text for none.
+    std::function<QString(int col, int row)> HintFor;
+    // What ImageFor and HintFor answer has changed, for any cell.
+    void ImagesChanged();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
