@@ -62,6 +62,8 @@ private slots:
     void init();
     void gatewaysOnAnotherNetwork();
     void twoGatewaysWithOneAddress();
+    void oneMacFromTwoAddresses();
+    void nothingFoundOffersTheReport();
 };
 
 void TestReachabilityE2E::init() {
@@ -129,6 +131,45 @@ void TestReachabilityE2E::twoGatewaysWithOneAddress() {
     QVERIFY(w.fake.prompts.questions.first().contains(w.hint(0).split('\n').first()));
     QVERIFY(w.fake.platform.started.isEmpty());
     QVERIFY(w.fake.platform.urls.isEmpty());
+}
+
+void TestReachabilityE2E::oneMacFromTwoAddresses() {
+    // A cloned unit behind the office link carries the plant gateway's MAC.
+    if (NetnsEnv::officeNamespaces().isEmpty()) QSKIP("needs a second link");
+    Gateways plant({"--count", "1", "--first-ip", "198.19.0.10", "--quiet"});
+    auto clone = NetnsEnv::startSimulatorIn(NetnsEnv::officeNamespaces().first(),
+                                            {"--count", "1", "--first-ip", "198.51.100.6",
+                                             "--quiet"});
+    Window w;
+    w.form.FlatButton2Click();
+    QTest::qWait(500);  // both have answered
+    w.form.FlatButton6Click();
+    QCOMPARE(w.form.DeviceCount, 1);  // one row: the list has one row per MAC
+    QVERIFY(w.marked(0));
+    QVERIFY2(w.hint(0).contains(QStringLiteral("198.51.100.6")), qPrintable(w.hint(0)));
+    clone->write("quit\n");
+    clone->waitForFinished(3000);
+}
+
+void TestReachabilityE2E::nothingFoundOffersTheReport() {
+    Window w;
+    w.form.show();
+    w.form.FlatButton2Click();
+    QTest::qWait(300);
+    w.form.FlatButton6Click();
+    QCOMPARE(w.form.DeviceCount, 0);
+    QVERIFY(w.fake.prompts.messages.isEmpty());  // no modal message of its own
+    QVERIFY(w.form.btnWhy->isVisible());
+    w.form.btnWhy->click();
+    QCOMPARE(w.fake.prompts.messages.size(), 1);
+    const QString report = w.fake.prompts.messages.first();
+    QVERIFY2(report.contains(NetnsEnv::plantInterface() + QStringLiteral(": 198.18.0.1/15")),
+             qPrintable(report));
+    QVERIFY2(report.contains(QStringLiteral("but no gateway answered")), qPrintable(report));
+    // The next Search takes the offer away.
+    w.form.FlatButton2Click();
+    QVERIFY(!w.form.btnWhy->isVisible());
+    w.form.FlatButton6Click();
 }
 
 QTEST_MAIN(TestReachabilityE2E)
