@@ -400,7 +400,8 @@ std::optional<DiscoveryReply> GatewayEngine::TakeDiscovery(const QByteArray& dat
     return reply;
 }
 
-QList<DiscoveryReply> GatewayEngine::Discover(int timeoutMs, const QStringList& untilMacs) {
+QList<DiscoveryReply> GatewayEngine::Discover(int timeoutMs, const QStringList& untilMacs,
+                                              bool repeat) {
     Collector collector;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -414,7 +415,7 @@ QList<DiscoveryReply> GatewayEngine::Discover(int timeoutMs, const QStringList& 
             engine->collectors_.removeAll(collector);
         }
     } leave{this, &collector};
-    StartSearch({timeoutMs / 3, timeoutMs * 2 / 3});
+    StartSearch(repeat ? QList<int>{timeoutMs / 3, timeoutMs * 2 / 3} : QList<int>{});
     QSet<QString> waitingFor;
     for (const QString& mac : untilMacs) waitingFor.insert(mac.toUpper());
     const QDeadlineTimer deadline(timeoutMs);

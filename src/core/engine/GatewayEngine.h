@@ -127,8 +127,10 @@ public:
     // A blocking Search: the replies, one per MAC in arrival order, until the
     // time is up or every MAC of `untilMacs` has answered. Batch workers may
     // each run one at once: each gets every reply.
-    // The request is repeated at a third and two thirds of the time.
-    QList<DiscoveryReply> Discover(int timeoutMs, const QStringList& untilMacs = QStringList());
+    // The request is repeated at a third and two thirds of the time, unless
+    // `repeat` is false.
+    QList<DiscoveryReply> Discover(int timeoutMs, const QStringList& untilMacs = QStringList(),
+                                   bool repeat = true);
 
     // What the last Search counted, per interface index, for the report of why
     // it found nothing: requests sent (and the error of one that could not go
