@@ -37,8 +37,10 @@ void FirmwareRun::SetOnChange(std::function<void()> onChange) {
 }
 
 void FirmwareRun::start() {
-    interfaceIndex_ = engine_.InterfaceOf(mac_);
+    const int known = engine_.InterfaceOf(mac_);
     std::lock_guard<std::mutex> lock(mutex_);
+    interfaceIndex_ = known;
+    started_ = true;
     sendCurrent();
 }
 
@@ -73,7 +75,8 @@ void FirmwareRun::sendCurrent() {
 
 void FirmwareRun::acknowledged(const QByteArray& datagram, int interfaceIndex) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (finished_.load()) return;
+    // Nothing has gone out yet: whatever this answers, it is not this run.
+    if (finished_.load() || !started_) return;
     const qint32 sequence = sequence_.load();
     const AckVerdict verdict = JudgeFirmwareAck(datagram, sequence);
     if (verdict == AckVerdict::Stale) return;

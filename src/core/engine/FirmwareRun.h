@@ -79,7 +79,8 @@ private:
     QByteArray image_;
     qint32 chunks_ = 0;
     quint32 imageChecksum_ = 0;
-    int interfaceIndex_ = 0;
+    int interfaceIndex_ = 0;  // with mutex_
+    bool started_ = false;    // with mutex_
 
     mutable std::mutex mutex_;
     std::atomic<qint32> sequence_{0};  // the datagram in flight
