@@ -26,16 +26,6 @@ const Field kFields[] = {
     {"name", "The new device name (at most 32 bytes of UTF-8).", &NetworkSettingsRow::name, false},
 };
 
-NetworkSettingsRow rowOf(const DiscoveryReply& r) {
-    NetworkSettingsRow row;
-    row.mac = r.Mac;
-    row.name = r.DeviceName;
-    row.ip = r.IpAddress;
-    row.mask = r.SubnetMask;
-    row.gateway = r.Gateway;
-    row.viewIp = r.ViewIp;
-    return row;
-}
 }  // namespace
 
 int RunSet(const QStringList& words) {
@@ -86,7 +76,7 @@ int RunSet(const QStringList& words) {
 
     auto engine = OpenEngine(cl.interfaceName());
     const DiscoveryReply found = FindGateway(*engine, mac, timeoutMs);
-    NetworkSettingsRow row = rowOf(found);
+    NetworkSettingsRow row = NetworkSettingsOf(found);
     for (const auto& change : changes) row.*(change.first->member) = change.second;
     try {
         BuildSetNetwork(row);

@@ -46,9 +46,9 @@ QString resultOf(F f) {
 
 // "1@198.18.0.10 9@...": gateway 1 at that address in 198.18.0.0/24 (gateway .1,
 // VarnexView .5), named G1.
-QVector<ListedGateway> listed(const QString& specs) {
+QVector<ListedGateway> listed(const QString& texts) {
     QVector<ListedGateway> out;
-    for (const QString& s : specs.split(' ', Qt::SkipEmptyParts)) {
+    for (const QString& s : texts.split(' ', Qt::SkipEmptyParts)) {
         out.append({QString(kMac1).replace("01", s.section('@', 0, 0).rightJustified(2, '0')),
                     "G" + s.section('@', 0, 0), s.section('@', 1), "255.255.255.0", "198.18.0.1",
                     "198.18.0.5"});
@@ -186,7 +186,7 @@ void TestFleet::csvPlan() {
 }
 
 void TestFleet::addressRange_data() {
-    // The plan (listed() specs), the range (start mask gateway view_ip), this PC's
+    // The plan (listed() texts), the range (start mask gateway view_ip), this PC's
     // addresses and the unplanned gateways, joined by " | ".
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("expected");  // lines(), or the refusal of the range
@@ -328,8 +328,8 @@ void TestFleet::newestBackup_data() {
 void TestFleet::newestBackup() {
     QFETCH(QStringList, files);
     QTemporaryDir dir;
-    for (const QString& spec : files) {
-        const QStringList p = spec.split('|');
+    for (const QString& text : files) {
+        const QStringList p = text.split('|');
         QJsonObject doc = ConfigToJson(config(1), {p[1], "VX", "1", 0, {}});
         if (p.size() > 2 && !p[2].isEmpty()) doc.insert("time", p[2]);
         QFile f(dir.filePath(p[0]));

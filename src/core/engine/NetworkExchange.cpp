@@ -9,8 +9,9 @@
 namespace {
 // A gateway takes a moment to apply what it got before it answers anew.
 constexpr int kSettleMs = 200;
+}  // namespace
 
-NetworkSettingsRow rowOf(const DiscoveryReply& r) {
+NetworkSettingsRow NetworkSettingsOf(const DiscoveryReply& r) {
     NetworkSettingsRow row;
     row.mac = r.Mac;
     row.name = r.DeviceName;
@@ -20,8 +21,6 @@ NetworkSettingsRow rowOf(const DiscoveryReply& r) {
     row.viewIp = r.ViewIp;
     return row;
 }
-
-}  // namespace
 
 NetworkSettingsRow AsReported(const NetworkSettingsRow& row) {
     NetworkSettingsRow out = row;
@@ -57,7 +56,7 @@ QStringList CheckNetworkSettings(GatewayEngine& engine, const NetworkSettingsRow
     }
     NetworkSettingsRow now;
     for (const DiscoveryReply& r : found) {
-        if (r.Mac.compare(sent.mac, Qt::CaseInsensitive) == 0) now = rowOf(r);
+        if (r.Mac.compare(sent.mac, Qt::CaseInsensitive) == 0) now = NetworkSettingsOf(r);
     }
     const NetworkSettingsRow expected = AsReported(sent);
     QStringList mismatches;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "actions/SetNetwork.h"
+#include "discovery/DiscoveryReply.h"
 
 #include <QStringList>
 
@@ -17,6 +18,9 @@ void SendNetworkSettings(GatewayEngine& engine, const NetworkSettingsRow& row);
 // gateway does not answer within `timeoutMs`.
 QStringList CheckNetworkSettings(GatewayEngine& engine, const NetworkSettingsRow& sent,
                                  const QStringList& fields, int timeoutMs);
+
+// The settings a gateway reported in its discovery reply.
+NetworkSettingsRow NetworkSettingsOf(const DiscoveryReply& reply);
 
 // What a gateway reports for a row once it has taken it: each address as its
 // four bytes read back, the name cut to what its 32 bytes hold.
