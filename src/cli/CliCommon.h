@@ -83,3 +83,6 @@ int RunDiscover(const QStringList& words);
 int RunSet(const QStringList& words);
 int RunConfig(const QStringList& words);
 int RunFirmware(const QStringList& words);
+int RunBackup(const QStringList& words);
+int RunRestore(const QStringList& words);
+int RunReplace(const QStringList& words);

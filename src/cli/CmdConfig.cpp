@@ -4,6 +4,13 @@
 
 #include "config/ConfigDiff.h"
 #include "config/ConfigJson.h"
+#include "CliBatch.h"
+#include "fleet/FleetConfig.h"
+#include "fleet/FleetJobs.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <mutex>
 #include "engine/ConfigExchange.h"
 #include "engine/GatewayEngine.h"
 #include "link/VarnexError.h"
@@ -174,6 +181,104 @@ int diff(const QStringList& words) {
                                     .arg(differences.size()));
     return differences.isEmpty() ? Exit::Ok : Exit::Failed;
 }
+
+// push and audit: one file against many gateways.
+struct FileAndTargets {
+    ConfigDocument file;
+    BatchTargets targets;
+    BatchOptions options;
+    std::unique_ptr<GatewayEngine> engine;
+};
+std::optional<FileAndTargets> fileAndTargets(const QString& name, const QStringList& words,
+                                             const QString& description, bool writes) {
+    CommandLine cl(name, description);
+    cl.addPositional(QStringLiteral("FILE"), QStringLiteral("A .vxc or JSON file."),
+                     QStringLiteral("FILE"));
+    cl.addPositional(QStringLiteral("MAC"), QStringLiteral("The gateways."),
+                     QStringLiteral("(MAC... | --all)"));
+    const QCommandLineOption all(QStringLiteral("all"),
+                                 QStringLiteral("Every gateway that answers a Search."));
+    cl.addOption(all);
+    cl.addOption(kTimeout);
+    AddBatchOptions(cl, writes);
+    if (!cl.parse(words, 1, -1)) return std::nullopt;
+    QStringList macs;
+    for (const QString& w : cl.positional().mid(1)) macs << MacArgument(w);
+    if (macs.isEmpty() == !cl.parser().isSet(all)) {
+        throw UsageError(QStringLiteral("give MACs or --all, not both"));
+    }
+    FileAndTargets out;
+    out.file = loadDocument(cl.positional().first());
+    out.options = BatchOptionsOf(cl);
+    out.engine = OpenEngine(cl.interfaceName());
+    out.targets = FindTargets(*out.engine, macs, cl.parser().isSet(all),
+                              TimeoutArgument(cl.parser().value(kTimeout)));
+    return out;
+}
+
+int push(const QStringList& words) {
+    auto run = fileAndTargets(
+        QStringLiteral("config push"), words,
+        QStringLiteral("Writes FILE to each gateway, which keeps its own network type, IP "
+                       "address, mask, gateway, name and LAN addresses; everything else comes "
+                       "from the file. Each write is read back and compared. A gateway whose "
+                       "port count differs from the file's fails before anything is sent to it.\n"
+                       "Example: varnexctl config push line-3.json --all --parallel 8"),
+        true);
+    if (!run) return Exit::Ok;
+    return RunBatch(run->targets, PushJob(*run->engine, run->file.config, run->options.dryRun),
+                    run->options);
+}
+
+int audit(const QStringList& words) {
+    auto run = fileAndTargets(
+        QStringLiteral("config audit"), words,
+        QStringLiteral("Reads each gateway and prints, in a section of its own, each field in "
+                       "which it differs from FILE, leaving out its identity (network type, "
+                       "addresses, name). Exit status 1 when any gateway differs.\n"
+                       "Example: varnexctl config audit line-3.json --all"),
+        false);
+    if (!run) return Exit::Ok;
+    const DeviceConfig reference = run->file.config;
+    GatewayEngine& engine = *run->engine;
+    std::mutex mutex;
+    QHash<QString, QStringList> drift;
+    class Audit : public FleetBatch::Job {
+    public:
+        Audit(GatewayEngine& e, const DeviceConfig& ref, QHash<QString, QStringList>& out,
+              std::mutex& m)
+            : engine_(e), ref_(ref), out_(out), mutex_(m) {}
+        FleetBatch::Outcome Run(const DiscoveryReply& g,
+                                const std::function<void(int)>&) override {
+            const QStringList lines = DriftFromReference(ReadWholeConfig(engine_, g.Mac), ref_);
+            std::lock_guard<std::mutex> lock(mutex_);
+            out_.insert(g.Mac, lines);
+            if (lines.isEmpty()) return {FleetBatch::State::Done, QStringLiteral("matches")};
+            return {FleetBatch::State::Done, QStringLiteral("differs in %1 field(s)").arg(lines.size())};
+        }
+
+    private:
+        GatewayEngine& engine_;
+        const DeviceConfig& ref_;
+        QHash<QString, QStringList>& out_;
+        std::mutex& mutex_;
+    };
+    BatchOptions quiet = run->options;
+    const bool json = quiet.json;
+    int rc = RunBatch(run->targets, std::make_shared<Audit>(engine, reference, drift, mutex),
+                      quiet, [&](const QString& mac, QJsonObject& object, QString& line) {
+                          const QStringList lines = drift.value(mac);
+                          object.insert(QStringLiteral("differences"),
+                                        QJsonArray::fromStringList(lines));
+                          if (!json && !lines.isEmpty()) {
+                              for (const QString& l : lines) line += QStringLiteral("\n  ") + l;
+                          }
+                      });
+    for (auto it = drift.cbegin(); it != drift.cend(); ++it) {
+        if (!it->isEmpty() && rc == Exit::Ok) rc = Exit::Failed;
+    }
+    return rc;
+}
 }  // namespace
 
 int RunConfig(const QStringList& words) {
@@ -181,12 +286,17 @@ int RunConfig(const QStringList& words) {
     if (sub == QLatin1String("get")) return get(words.mid(1));
     if (sub == QLatin1String("put")) return put(words.mid(1));
     if (sub == QLatin1String("diff")) return diff(words.mid(1));
+    if (sub == QLatin1String("push")) return push(words.mid(1));
+    if (sub == QLatin1String("audit")) return audit(words.mid(1));
     if (sub == QLatin1String("--help") || sub == QLatin1String("-h")) {
         Out(
             QStringLiteral("Usage: varnexctl config get|put|diff ...\n"
                            "  get MAC [-o FILE]   read a gateway's whole configuration\n"
                            "  put MAC FILE        write a .vxc or JSON file to a gateway\n"
                            "  diff MAC FILE       compare a gateway with a file\n"
+                           "  push FILE (MAC...|--all)   write a file to many gateways, each\n"
+                           "                      keeping its address and name\n"
+                           "  audit FILE (MAC...|--all)  how each gateway differs from a file\n"
                            "Each takes --help.\n"));
         return Exit::Ok;
     }

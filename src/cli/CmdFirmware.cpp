@@ -1,91 +1,51 @@
-// varnexctl firmware: one image to several gateways in turn.
+// varnexctl firmware: one image to many gateways, several at once, each with its result.
+#include "CliBatch.h"
 #include "CliCommon.h"
 
 #include "engine/FirmwareRun.h"
 #include "engine/GatewayEngine.h"
+#include "fleet/FleetJobs.h"
 #include "link/VarnexError.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonObject>
-
-#include <unistd.h>
-#include <cstdio>
+#include <QSet>
 
 namespace {
-// Progress on stderr: a bar redrawn in place on a terminal, otherwise a plain
-// line at every tenth.
-class Progress : public FirmwareObserver {
-public:
-    Progress(const QString& mac, qint64 size)
-        : mac_(mac), size_(size), tty_(::isatty(STDERR_FILENO)) {
-        elapsed_.start();
-    }
-    void ChunkAcknowledged(qint64 bytes) override {
-        const int percent = size_ > 0 ? static_cast<int>(bytes * 100 / size_) : 100;
-        const double rate = bytes / 1024.0 / qMax<qint64>(1, elapsed_.elapsed()) * 1000.0;
-        if (tty_) {
-            if (lastDraw_.isValid() && lastDraw_.elapsed() < 100 && bytes < size_) return;
-            lastDraw_.start();
-            const int filled = percent * 30 / 100;
-            Err(QStringLiteral("\r%1 [%2%3] %4 %  %5 KiB/s ")
-                    .arg(mac_, QString(filled, QLatin1Char('#')),
-                         QString(30 - filled, QLatin1Char('.')))
-                    .arg(percent, 3)
-                    .arg(rate, 0, 'f', 0));
-        } else if (percent / 10 > lastTenth_) {
-            lastTenth_ = percent / 10;
-            Err(QStringLiteral("%1: %2 % (%3 KiB/s)\n")
-                    .arg(mac_)
-                    .arg(percent)
-                    .arg(rate, 0, 'f', 0));
+// A gateway may restart after flashing: Searches go on until every upgraded
+// gateway has answered or this time has passed.
+constexpr int kBackWithinMs = 60000;
+
+// The version each upgraded gateway reports once it is back; missing: not back.
+QHash<QString, QString> versionsAfter(GatewayEngine& engine, const QStringList& macs) {
+    QHash<QString, QString> versions;
+    QElapsedTimer waited;
+    waited.start();
+    while (versions.size() < macs.size() && waited.elapsed() < kBackWithinMs) {
+        QStringList missing;
+        for (const QString& mac : macs) {
+            if (!versions.contains(mac)) missing << mac;
+        }
+        const int left = static_cast<int>(kBackWithinMs - waited.elapsed());
+        for (const DiscoveryReply& r : engine.Discover(qBound(500, left, 3000), missing)) {
+            if (missing.contains(r.Mac)) versions.insert(r.Mac, r.Version);
         }
     }
-    void CompletionWaitStarted() override {
-        Err(QStringLiteral("%1%2: image sent, waiting for the gateway to confirm\n")
-                .arg(tty_ ? QStringLiteral("\n") : QString(), mac_));
-    }
-    void CompletionWaitEnded() override {}
-    double Seconds() const { return elapsed_.elapsed() / 1000.0; }
-
-private:
-    QString mac_;
-    qint64 size_;
-    bool tty_;
-    QElapsedTimer elapsed_;
-    QElapsedTimer lastDraw_;
-    int lastTenth_ = -1;
-};
-
-// One gateway's upgrade; the failure's reason, or an empty text on success.
-QString upgrade(GatewayEngine& engine, const QByteArray& image, const QString& mac,
-                double& seconds) {
-    Progress progress(mac, image.size());
-    try {
-        const std::shared_ptr<FirmwareRun> run = engine.StartFirmware(mac, image);
-        FirmwareFollower follower(*run, progress);
-        // The engine runs the exchange; this thread wakes to redraw the progress.
-        while (!run->Wait(QDeadlineTimer(100))) follower.Update();
-        follower.Update();
-        seconds = progress.Seconds();
-        if (run->Outcome() == FirmwareOutcome::Succeeded) return QString();
-        return run->Failure().isEmpty() ? QStringLiteral("the gateway reported a failure")
-                                        : run->Failure();
-    } catch (const VarnexError& e) {
-        return e.text();
-    }
+    return versions;
 }
 }  // namespace
 
 int RunFirmware(const QStringList& words) {
     CommandLine cl(
         QStringLiteral("firmware"),
-        QStringLiteral("Upgrades each gateway in turn with IMAGE, and prints one result "
-                       "line per gateway. A failure does not stop the next gateway.\n"
-                       "Exit status: 0 when every upgrade succeeded, 1 when any failed.\n"
+        QStringLiteral("Upgrades the gateways with IMAGE, up to --parallel at once, and prints "
+                       "one result line per gateway with the version it reports afterwards. A "
+                       "failure does not stop the others.\n"
+                       "Exit status: 0 when every upgrade succeeded, 1 when any failed, 130 when "
+                       "stopped by Ctrl-C.\n"
                        "Example: varnexctl firmware vx-2.1.0.bin 00-1A-2B-00-00-01 "
-                       "00-1A-2B-00-00-02"));
+                       "00-1A-2B-00-00-02 --parallel 8 --skip-version 2.1.0"));
     cl.addPositional(QStringLiteral("IMAGE"), QStringLiteral("The firmware image file."),
                      QStringLiteral("IMAGE"));
     cl.addPositional(QStringLiteral("MAC"), QStringLiteral("The gateways' MAC addresses."),
@@ -94,49 +54,87 @@ int RunFirmware(const QStringList& words) {
                                      QStringLiteral("How long to wait for the gateways to answer a "
                                                     "discovery (default 3)."),
                                      QStringLiteral("SECONDS"), QStringLiteral("3"));
-    const QCommandLineOption json(QStringLiteral("json"),
-                                  QStringLiteral("Print the results as JSON."));
+    const QCommandLineOption skipVersion(
+        QStringLiteral("skip-version"),
+        QStringLiteral("Skip the gateways that already report this version."),
+        QStringLiteral("V"));
+    const QCommandLineOption maxFailures(
+        QStringLiteral("max-failures"),
+        QStringLiteral("Start no further upgrade after this many have failed."),
+        QStringLiteral("N"), QStringLiteral("0"));
     cl.addOption(timeout);
-    cl.addOption(json);
+    cl.addOption(skipVersion);
+    cl.addOption(maxFailures);
+    AddBatchOptions(cl, true);
     if (!cl.parse(words, 2, -1)) return Exit::Ok;
     const QString imagePath = cl.positional().first();
     QStringList macs;
     for (const QString& word : cl.positional().mid(1)) macs << MacArgument(word);
     const int timeoutMs = TimeoutArgument(cl.parser().value(timeout));
+    BatchOptions options = BatchOptionsOf(cl);
+    bool ok = false;
+    options.maxFailures = cl.parser().value(maxFailures).toInt(&ok);
+    if (!ok || options.maxFailures < 0) throw UsageError(QStringLiteral("--max-failures: not a count"));
     QByteArray image;
-    {
-        QFile file(imagePath);
-        if (!file.open(QIODevice::ReadOnly)) {
-            throw UsageError(
-                QStringLiteral("cannot open the image %1: %2").arg(imagePath, file.errorString()));
-        }
-        try {
-            image = ReadFirmwareImage(imagePath);
-        } catch (const VarnexError& e) {
-            throw UsageError(e.text());
-        }
+    try {
+        image = ReadFirmwareImage(imagePath);
+    } catch (const VarnexError& e) {
+        throw UsageError(e.text());
     }
 
     auto engine = OpenEngine(cl.interfaceName());
-    QStringList missing;
-    FindGateways(*engine, macs, timeoutMs, missing);
-    QJsonArray results;
-    int failed = 0;
+    const BatchTargets targets = FindTargets(*engine, macs, false, timeoutMs);
+    // Results come in the order of the MACs given.
+    BatchTargets ordered = targets;
+    ordered.found.clear();
     for (const QString& mac : macs) {
-        double seconds = 0;
-        const QString failure = missing.contains(mac)
-                                    ? QStringLiteral("no gateway with MAC %1 answered").arg(mac)
-                                    : upgrade(*engine, image, mac, seconds);
-        if (!failure.isEmpty()) ++failed;
-        results.append(QJsonObject{{QStringLiteral("mac"), mac},
-                                   {QStringLiteral("ok"), failure.isEmpty()},
-                                   {QStringLiteral("error"), failure}});
-        if (!cl.parser().isSet(json)) {
-            Out(failure.isEmpty()
-                    ? QStringLiteral("%1: upgraded in %2 s\n").arg(mac).arg(seconds, 0, 'f', 3)
-                    : QStringLiteral("%1: FAILED: %2\n").arg(mac, PrintableText(failure)));
+        for (const DiscoveryReply& r : targets.found) {
+            if (r.Mac == mac) ordered.found << r;
         }
     }
-    if (cl.parser().isSet(json)) OutJson(QJsonDocument(results));
-    return failed == 0 ? Exit::Ok : Exit::Failed;
+    QHash<QString, QString> versions;
+    QSet<QString> upgraded;
+    auto job = FirmwareJob(*engine, image, cl.parser().value(skipVersion), options.dryRun);
+    // Each upgrade's result is known once the batch ends; the versions come
+    // from the Searches after it.
+    class Recording : public FleetBatch::Job {
+    public:
+        Recording(std::shared_ptr<FleetBatch::Job> inner, QSet<QString>& done, std::mutex& m)
+            : inner_(std::move(inner)), done_(done), mutex_(m) {}
+        FleetBatch::Outcome Run(const DiscoveryReply& g,
+                                const std::function<void(int)>& progress) override {
+            const auto outcome = inner_->Run(g, progress);
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (outcome.state == FleetBatch::State::Done) done_.insert(g.Mac);
+            return outcome;
+        }
+
+    private:
+        std::shared_ptr<FleetBatch::Job> inner_;
+        QSet<QString>& done_;
+        std::mutex& mutex_;
+    };
+    std::mutex upgradedMutex;
+    bool searched = false;
+    const int rc = RunBatch(
+        ordered, std::make_shared<Recording>(job, upgraded, upgradedMutex), options,
+        [&](const QString& mac, QJsonObject& json, QString& line) {
+            if (!searched && !options.dryRun && !upgraded.isEmpty()) {
+                searched = true;
+                Err(QStringLiteral("searching for the upgraded gateways (up to 60 s while they "
+                                   "restart)\n"));
+                versions = versionsAfter(*engine, upgraded.values());
+            }
+            if (!upgraded.contains(mac)) return;
+            const QString reason = json.value(QStringLiteral("reason")).toString();
+            const bool back = versions.contains(mac);
+            json.insert(QStringLiteral("version"),
+                        back ? QJsonValue(versions.value(mac)) : QJsonValue());
+            if (!back) json.insert(QStringLiteral("reason"), reason + QStringLiteral("; not back"));
+            line = QStringLiteral("%1: %2, %3").arg(mac, reason,
+                                                    back ? QStringLiteral("reports %1")
+                                                               .arg(versions.value(mac))
+                                                         : QStringLiteral("not back"));
+        });
+    return rc;
 }

@@ -9,7 +9,14 @@
 #include "link/VarnexError.h"
 #include "text/PrintableText.h"
 
+#include "CliBatch.h"
+#include "fleet/AddressPlan.h"
+#include "fleet/CsvPlan.h"
+#include "fleet/FleetJobs.h"
+
+#include <QHostAddress>
 #include <QJsonObject>
+#include <QNetworkInterface>
 
 namespace {
 struct Field {
@@ -28,7 +35,78 @@ const Field kFields[] = {
 
 }  // namespace
 
+namespace {
+// This PC's IPv4 addresses: a plan must not give one of them to a gateway.
+QStringList ownAddresses() {
+    QStringList out;
+    for (const QHostAddress& a : QNetworkInterface::allAddresses()) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback()) out << a.toString();
+    }
+    return out;
+}
+
+// set --from-csv: a plan for many gateways, previewed, checked whole, then sent.
+int setFromCsv(const QStringList& words) {
+    CommandLine cl(QStringLiteral("set --from-csv"),
+                   QStringLiteral("Gives the gateways named in a CSV plan (columns mac, ip, mask, "
+                                  "gateway, view_ip, name; an empty cell keeps what the gateway "
+                                  "reports) their new settings, each checked by a discovery. The "
+                                  "plan is shown first and refused whole when it gives two "
+                                  "gateways one address, or an address still held afterwards.\n"
+                                  "Example: varnexctl set --from-csv plan.csv --dry-run"));
+    const QCommandLineOption csv(QStringLiteral("from-csv"), QStringLiteral("The plan."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"), QStringLiteral("How long to wait for the gateways (default 3)."),
+        QStringLiteral("SECONDS"), QStringLiteral("3"));
+    cl.addOption(csv);
+    cl.addOption(timeout);
+    AddBatchOptions(cl, true);
+    if (!cl.parse(words, 0, 0)) return Exit::Ok;
+    const int timeoutMs = TimeoutArgument(cl.parser().value(timeout));
+    const BatchOptions options = BatchOptionsOf(cl);
+    QVector<CsvPlanRow> rows;
+    try {
+        rows = LoadCsvPlan(cl.parser().value(csv));
+    } catch (const VarnexError& e) {
+        throw UsageError(e.text());
+    }
+
+    auto engine = OpenEngine(cl.interfaceName());
+    const QList<DiscoveryReply> found = engine->Discover(timeoutMs);
+    QVector<ListedGateway> listed;
+    for (const DiscoveryReply& r : found) {
+        listed.append({r.Mac, r.DeviceName, r.IpAddress, r.SubnetMask, r.Gateway, r.ViewIp});
+    }
+    const QVector<PlannedGateway> plan = PlanFromRows(rows, listed, ownAddresses());
+    Err(AddressPlanNote() + QLatin1Char('\n'));
+    QStringList refusals;
+    QHash<QString, PlannedGateway> byMac;
+    for (const PlannedGateway& p : plan) {
+        Err(PrintableText(QStringLiteral("%1  %2 -> %3  %4")
+                              .arg(p.now.mac, p.now.ip, p.ip, p.refused() ? p.refusal : p.name)) +
+            QLatin1Char('\n'));
+        if (p.refused()) refusals << p.now.mac + QStringLiteral(": ") + p.refusal;
+        byMac.insert(p.now.mac.toUpper(), p);
+    }
+    if (!refusals.isEmpty()) {
+        Err(QStringLiteral("the plan is refused; nothing was sent\n"));
+        for (const QString& r : refusals) Out(PrintableText(r) + QLatin1Char('\n'));
+        return Exit::Failed;
+    }
+    BatchTargets targets;
+    for (const DiscoveryReply& r : found) {
+        if (byMac.contains(r.Mac.toUpper())) targets.found << r;
+    }
+    return RunBatch(targets, AddressJob(*engine, byMac, timeoutMs, options.dryRun), options);
+}
+}  // namespace
+
 int RunSet(const QStringList& words) {
+    for (const QString& w : words) {
+        if (w == QLatin1String("--from-csv") || w.startsWith(QLatin1String("--from-csv=")))
+            return setFromCsv(words);
+    }
     CommandLine cl(
         QStringLiteral("set"),
         QStringLiteral("Sets the IP settings and name of the gateway with MAC. Fields not "

@@ -28,9 +28,28 @@ const char* const kHelp =
     "  config diff MAC FILE\n"
     "      Print each field in which a gateway differs from a file.\n"
     "      Example: varnexctl config diff 00-1A-2B-00-00-01 pump.json\n"
-    "  firmware IMAGE MAC [MAC...]\n"
-    "      Upgrade each gateway in turn.\n"
+    "  firmware IMAGE MAC [MAC...] [--parallel N] [--skip-version V] [--max-failures N]\n"
+    "      Upgrade the gateways, several at once, each with its own result.\n"
     "      Example: varnexctl firmware vx-2.1.0.bin 00-1A-2B-00-00-01 00-1A-2B-00-00-02\n"
+    "  backup DIR [MAC...]\n"
+    "      Read every gateway's (or these gateways') whole configuration into DIR.\n"
+    "      Example: varnexctl backup /srv/backups/site-a --parallel 16\n"
+    "  restore DIR (MAC... | --all)\n"
+    "      Write each gateway's newest backup in DIR back to it, then compare.\n"
+    "  replace OLD_MAC NEW_MAC [--from DIR] [--force]\n"
+    "      Put a failed unit's newest backup, address and name included, on its replacement.\n"
+    "  set --from-csv FILE\n"
+    "      Give many gateways their addresses and names from a CSV plan, then check them.\n"
+    "  config push FILE (MAC... | --all), config audit FILE (MAC... | --all)\n"
+    "      Write one file to many gateways, each keeping its address and name; or print how\n"
+    "      each differs from it.\n"
+    "\n"
+    "Batch commands print one result per gateway (or --json), take --parallel N (default 4)\n"
+    "and, where they write, --dry-run; Ctrl-C starts no further gateway, lets the running ones\n"
+    "finish and exits 130. A nightly backup of every site, from cron:\n"
+    "  for site in plant-a plant-b; do\n"
+    "    varnexctl --interface \"$site\" backup \"/srv/backups/$site\" --json > \"/srv/backups/$site.log\"\n"
+    "  done\n"
     "\n"
     "Options for every command:\n"
     "  --interface NAME  Use only this network interface (default: every interface that is up).\n"
@@ -73,6 +92,9 @@ int dispatch(QStringList words) {
     if (command == QLatin1String("set")) return RunSet(words);
     if (command == QLatin1String("config")) return RunConfig(words);
     if (command == QLatin1String("firmware")) return RunFirmware(words);
+    if (command == QLatin1String("backup")) return RunBackup(words);
+    if (command == QLatin1String("restore")) return RunRestore(words);
+    if (command == QLatin1String("replace")) return RunReplace(words);
     if (command == QLatin1String("help")) {
         Out(QString::fromLatin1(kHelp));
         return Exit::Ok;
