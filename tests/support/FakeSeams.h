@@ -32,8 +32,14 @@ public:
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
     }
 
+    QString ChooseFolder(QWidget*, const QString& title) override {
+        folderDialogs << title;
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+    }
+
     QStringList messages;
     QStringList errors;
+    QStringList folderDialogs;
     QList<FileDialog> openDialogs;
     QList<FileDialog> saveDialogs;
     QQueue<QString> fileAnswers;  // empty text = the operator cancels
