@@ -530,6 +530,11 @@ void TestFleetWindow::backUpAllThenRestoreOne() {
     QVERIFY2(s.status(kPlant[1]).startsWith("done: restored from " + backups.path()),
              qPrintable(s.status(kPlant[1])));
     QCOMPARE(s.status(kPlant[0]), QString());
+    // Closed and opened again on the same list, the window keeps the results.
+    s.window->close();
+    s.form->FleetButton->click();
+    QVERIFY(s.window->isVisible());
+    QVERIFY(s.status(kPlant[1]).startsWith("done: restored"));
     QCOMPARE(dnsOf(s, kPlant[1]), dnsBefore);
 }
 

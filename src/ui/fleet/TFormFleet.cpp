@@ -20,6 +20,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 QPushButton* button(const QString& caption, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
@@ -188,6 +190,18 @@ void TFormFleet::buildControls() {
 
 void TFormFleet::LoadFromMainWindow() {
     if (running_) return;
+    // The same list as before keeps its checks and results (the window closed
+    // and opened again); a new Search starts afresh.
+    const auto sameGateway = [](const DiscoveryReply& a, const DiscoveryReply& b) {
+        return a.Mac == b.Mac && a.IpAddress == b.IpAddress && a.Version == b.Version &&
+               a.DeviceName == b.DeviceName && a.InterfaceIndex == b.InterfaceIndex;
+    };
+    if (!loadedFrom_.isEmpty() &&
+        std::equal(loadedFrom_.begin(), loadedFrom_.end(), form_.Listed.begin(), form_.Listed.end(),
+                   sameGateway)) {
+        return;
+    }
+    loadedFrom_ = form_.Listed;
     model_->SetGateways(QList<DiscoveryReply>(form_.Listed.begin(), form_.Listed.end()));
     Summary->setText(QStringLiteral("%1 gateways listed").arg(model_->rowCount()));
     Notice->clear();

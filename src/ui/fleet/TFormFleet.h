@@ -123,6 +123,7 @@ private:
     FleetTableModel* model_ = nullptr;
     FleetFilter* filter_ = nullptr;
     FleetAddressDialog* addressDialog_ = nullptr;
+    QVector<DiscoveryReply> loadedFrom_;  // the main window's list the table was made from
 
     std::unique_ptr<FleetBatch> batch_;
     FleetOperation operation_;
