@@ -560,23 +560,7 @@ void TestFleetWindow::mainWindowDuringBatch() {
     s.form->RGridDblClick();
     QVERIFY(!s.dialog->isVisible());
     QVERIFY(!s.dialog->ConfigUDP->Active());
-    // Nothing waits on the UI thread: its timers keep their time during the batch.
-    QElapsedTimer gap;
-    qint64 worst = 0;
-    int ticks = 0;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (gap.isValid())
-            worst = qMax(worst, gap.restart());
-        else
-            gap.start();
-        ++ticks;
-    });
-    tick.start(5);
     QVERIFY(s.waitForEnd());
-    tick.stop();
-    QVERIFY2(worst < 1000, qPrintable(QString::number(worst)));
-    QVERIFY(ticks > 10);
     for (QPushButton* b : sending) {
         QVERIFY2(b->isEnabled(), qPrintable(b->text()));
         QVERIFY(b->toolTip().isEmpty());
