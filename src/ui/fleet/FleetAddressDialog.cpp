@@ -138,6 +138,7 @@ FleetAddressDialog::FleetAddressDialog(QWidget* parent)
     Preview->verticalHeader()->hide();
     Preview->horizontalHeader()->setStretchLastSection(true);
     Preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Preview->setColumnWidth(AddressPlanModel::Mac, 140);
     top->addWidget(Preview, 1);
 
     auto* note = new QLabel(AddressPlanNote(), this);
