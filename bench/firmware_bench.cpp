@@ -197,6 +197,7 @@ public:
     bool Question(QWidget*, const QString&) override { return true; }
     QString OpenFile(QWidget*, const FileDialog&) override { return path; }
     QString SaveFile(QWidget*, const FileDialog&) override { return QString(); }
+    QString ChooseFolder(QWidget*, const QString&) override { return QString(); }
     QString path;
     QString last;
 };

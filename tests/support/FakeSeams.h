@@ -37,10 +37,16 @@ public:
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
     }
 
+    QString ChooseFolder(QWidget*, const QString& title) override {
+        folderDialogs << title;
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+    }
+
     QStringList messages;
     QStringList errors;
     QStringList questions;
     QQueue<bool> questionAnswers;  // none left: the operator stops
+    QStringList folderDialogs;
     QList<FileDialog> openDialogs;
     QList<FileDialog> saveDialogs;
     QQueue<QString> fileAnswers;  // empty text = the operator cancels

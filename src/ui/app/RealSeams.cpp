@@ -45,13 +45,15 @@ bool QtPrompts::Question(QWidget* parent, const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+QString QtPrompts::startFolder() const {
+    return !lastFolder_.isEmpty() && QDir(lastFolder_).exists() ? lastFolder_ : QDir::homePath();
+}
+
 QString QtPrompts::runFileDialog(QWidget* parent, const FileDialog& d, bool save) {
     // The folder chosen last, for as long as the program runs (it keeps no
     // settings between runs); the home folder before that, or when the last
     // one has gone since.
-    const QString folder =
-        !lastFolder_.isEmpty() && QDir(lastFolder_).exists() ? lastFolder_ : QDir::homePath();
-    QFileDialog dialog(parent, d.title, folder, d.filter);
+    QFileDialog dialog(parent, d.title, startFolder(), d.filter);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(d.defaultSuffix);
@@ -68,6 +70,15 @@ QString QtPrompts::OpenFile(QWidget* parent, const FileDialog& d) {
 
 QString QtPrompts::SaveFile(QWidget* parent, const FileDialog& d) {
     return runFileDialog(parent, d, true);
+}
+
+QString QtPrompts::ChooseFolder(QWidget* parent, const QString& title) {
+    QFileDialog dialog(parent, title, startFolder());
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    lastFolder_ = dialog.selectedFiles().first();
+    return lastFolder_;
 }
 
 bool DesktopPlatform::StartProcess(const QString& program, const QStringList& arguments) {

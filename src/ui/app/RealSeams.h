@@ -9,9 +9,11 @@ public:
     bool Question(QWidget* parent, const QString& text) override;
     QString OpenFile(QWidget* parent, const FileDialog& dialog) override;
     QString SaveFile(QWidget* parent, const FileDialog& dialog) override;
+    QString ChooseFolder(QWidget* parent, const QString& title) override;
 
 private:
     QString runFileDialog(QWidget* parent, const FileDialog& dialog, bool save);
+    QString startFolder() const;
     QString lastFolder_;
 };
 

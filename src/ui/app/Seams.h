@@ -33,6 +33,8 @@ public:
     // The chosen path, or an empty text when the operator cancelled.
     virtual QString OpenFile(QWidget* parent, const FileDialog& dialog) = 0;
     virtual QString SaveFile(QWidget* parent, const FileDialog& dialog) = 0;
+    // An existing folder, or an empty text when the operator cancelled.
+    virtual QString ChooseFolder(QWidget* parent, const QString& title) = 0;
 };
 
 struct Services {

@@ -49,7 +49,8 @@ void TFormDetect::FlatButton8Click() {
 
 void TFormDetect::RGridDblClick() {
     handle([&] {
-        if (!hasSelectedDevice(*this)) return;
+        // The dialog would send while a fleet batch holds the port.
+        if (FleetBusy || !hasSelectedDevice(*this)) return;
         UDPServer->SetActive(false);
         openForSelectedRow(*this);
         // Without modality: the main window stays usable and is not told when

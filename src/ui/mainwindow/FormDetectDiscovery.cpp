@@ -7,6 +7,10 @@
 #include "discovery/DiscoveryInbox.h"
 #include "discovery/DiscoveryReply.h"
 #include "engine/GatewayEngine.h"
+#include "mainwindow/ColumnTextIndex.h"
+#include "mainwindow/DeviceListColumns.h"
+#include "mainwindow/DeviceListKeys.h"
+#include "mainwindow/TFormDetect.h"
 #include "widgets/TRealGrid.h"
 #include "widgets/TRealGridValues.h"
 
@@ -74,8 +78,9 @@ void TFormDetect::FlatButton6Click() {
     handle([&] {
         SetSearching(false);
         DiscoveryReplies->DrainAll();
-        searchEnded();
+        judgeEndedSearch();
     });
+    emit SearchEnded();
 }
 
 void TFormDetect::TimerFINDTimer() {
@@ -88,7 +93,8 @@ void TFormDetect::TimerFINDTimer() {
         // Replies that arrived before the endpoint closed count, even if the UI
         // thread has not listed them yet.
         DiscoveryReplies->DrainAll();
-        searchEnded();
+        judgeEndedSearch();
+        emit SearchEnded();
         if (RowsBeforeSearch != -1 && RowsBeforeSearch == DeviceCount) {
             services().prompts->Message(this, QStringLiteral("There is no brinmore."));
         }
@@ -98,7 +104,8 @@ void TFormDetect::TimerFINDTimer() {
 void TFormDetect::UDPServerUDPRead(const QByteArray& datagram, int interfaceIndex) {
     // Receiving thread: nothing here touches the window's widgets. The engine
     // tells a gateway's first reply of this Search from its copies.
-    if (auto reply = Engine->TakeDiscovery(datagram, interfaceIndex)) DiscoveryReplies->Post(*reply);
+    if (auto reply = Engine->TakeDiscovery(datagram, interfaceIndex))
+        DiscoveryReplies->Post(*reply);
 }
 
 void TFormDetect::AddDevice(const DiscoveryReply& reply) {
@@ -117,6 +124,7 @@ void TFormDetect::AddDevice(const DiscoveryReply& reply) {
     RGrid->Cells(DeviceColumn::ViewIp, row).SetCellText(reply.ViewIp);
     RGrid->Cells(DeviceColumn::Column2, row).SetCellText(reply.IpAddress);
     RGrid->Cells(DeviceColumn::Apply, row).SetCellBool(false);
+    Listed.append(reply);
     ++DeviceCount;
     lblcount->setText(QStringLiteral("Current : %1").arg(DeviceCount));
     keepSelectedRowInList(*this);
@@ -125,6 +133,7 @@ void TFormDetect::AddDevice(const DiscoveryReply& reply) {
 void TFormDetect::AddDevices(const QVector<DiscoveryReply>& replies) {
     QVector<QVector<QVariant>> rows;
     QSet<QString> batchMacs;  // the MAC texts of `rows`, as the list will show them
+    QVector<DiscoveryReply> listed;
     for (const DiscoveryReply& reply : replies) {
         Reachability->Heard(reply.Mac, reply.IpAddress);
         if (!IsNewMac(reply.Mac) || batchMacs.contains(reply.Mac)) continue;
@@ -144,11 +153,13 @@ void TFormDetect::AddDevices(const QVector<DiscoveryReply>& replies) {
         row[DeviceColumn::Column2] = RGrid->TextValue(DeviceColumn::Column2, reply.IpAddress);
         row[DeviceColumn::Apply] = RGrid->BoolValue(DeviceColumn::Apply, false);
         rows << row;
+        listed << reply;
     }
     if (rows.isEmpty()) return;
     // Fails while the operator edits a row; the batch is then lost, as each
     // of its replies would be one by one.
     RGrid->AppendRows(rows);
+    Listed += listed;
     DeviceCount += rows.size();
     lblcount->setText(QStringLiteral("Current : %1").arg(DeviceCount));
     keepSelectedRowInList(*this);
@@ -156,6 +167,7 @@ void TFormDetect::AddDevices(const QVector<DiscoveryReply>& replies) {
 
 void TFormDetect::ClearDeviceList() {
     DeviceCount = 0;
+    Listed.clear();
     // Replies that came before the clear belonged to the list being dropped.
     DiscoveryReplies->Discard();
     Engine->ForgetDiscovered();

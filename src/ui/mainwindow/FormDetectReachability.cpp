@@ -41,7 +41,7 @@ void TFormDetect::buildReachability() {
     connect(btnWhy, &QPushButton::clicked, this, &TFormDetect::WhyNothingFound);
 }
 
-void TFormDetect::searchEnded() {
+void TFormDetect::judgeEndedSearch() {
     JudgeReachability();
     // The report speaks of a broadcast Search: what each interface sent, heard
     // back and received. No modal message: the offer waits in the status area.

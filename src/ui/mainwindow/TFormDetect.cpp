@@ -3,6 +3,7 @@
 #include "app/AppTitle.h"
 #include "configform/TConfigForm.h"
 #include "engine/GatewayEngine.h"
+#include "fleet/TFormFleet.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -82,6 +83,9 @@ void TFormDetect::SetConfigForm(TConfigForm* form) {
 }
 
 TFormDetect::~TFormDetect() {
+    // The fleet window's batch works on the engine, which may be this window's own.
+    delete FleetForm;
+    FleetForm = nullptr;
     // The receiving thread reaches this window: stop it before the members go.
     UDPServer->SetActive(false);
     delete UDPServer;
@@ -101,6 +105,8 @@ void TFormDetect::buildControls() {
     FlatButton4 = flatButton(FlatPanel1, QStringLiteral("Web"), 568, 8, 89, 25);
     FlatButton4->setProperty("Tag", 11);
     FlatButton7 = flatButton(FlatPanel1, QStringLiteral("Upgrade Firmware"), 712, 8, 105, 25);
+    // In the room between "Upgrade Firmware" and "Apply"; the list keeps its place.
+    FleetButton = flatButton(FlatPanel1, QStringLiteral("Fleet\u2026"), 823, 8, 62, 25);
     // "Apply" sits on the window itself, so the busy state leaves it usable.
     FlatButton1 = flatButton(this, QStringLiteral("Apply"), 891, 24, 73, 25);
     FlatButton1->setStyleSheet(
@@ -166,6 +172,7 @@ void TFormDetect::buildControls() {
     connect(FlatButton7, &QPushButton::clicked, this, &TFormDetect::FlatButton7Click);
     connect(FlatButton1, &QPushButton::clicked, this, &TFormDetect::FlatButton1Click);
     connect(FlatButton6, &QPushButton::clicked, this, &TFormDetect::FlatButton6Click);
+    connect(FleetButton, &QPushButton::clicked, this, &TFormDetect::FleetButtonClick);
 }
 
 void TFormDetect::FormCreate() {

@@ -2,6 +2,7 @@
 
 #include "app/Seams.h"
 #include "net/Reachability.h"
+#include "discovery/DiscoveryReply.h"
 
 #include <QFrame>
 #include <QWidget>
@@ -16,10 +17,10 @@ class ColumnTextIndex;
 class DiscoveryInbox;
 class ReachabilityMarks;
 class TConfigForm;
+class TFormFleet;
 class TRealGrid;
 class GatewayEngine;
 class PortHandle;
-struct DiscoveryReply;
 
 // A panel with a left-aligned caption (the countdown panel PnlTime).
 class CaptionPanel : public QFrame {
@@ -75,6 +76,7 @@ public:
     QPushButton* FlatButton4 = nullptr;   // "Web", Tag 11
     QPushButton* FlatButton7 = nullptr;   // "Upgrade Firmware"
     QPushButton* FlatButton1 = nullptr;   // "Apply"
+    QPushButton* FleetButton = nullptr;   // "Fleet…"
     QFrame* FlatPanel2 = nullptr;
     TRealGrid* RGrid = nullptr;
     QLabel* lblcount = nullptr;
@@ -103,6 +105,23 @@ public:
     // Every exchange with the gateways goes through it.
     GatewayEngine* Engine = nullptr;
     ReachabilityMarks* Reachability = nullptr;
+    // The gateways of the last Search as they answered, for the fleet window.
+    QVector<DiscoveryReply> Listed;
+    // The fleet window, made when first opened.
+    TFormFleet* FleetForm = nullptr;
+    // True while a fleet batch holds port 2058.
+    bool FleetBusy = false;
+
+    // Why a fleet batch cannot take port 2058 now (a Search countdown, the
+    // configuration dialog, an upgrade of this window), or an empty text.
+    QString PortHeldBy() const;
+    // Disables the commands that would send, each with the reason as its
+    // tooltip, while a fleet batch runs; the list stays readable.
+    void SetFleetBusy(bool busy);
+
+signals:
+    // A Search's countdown ended or was stopped: the list is complete.
+    void SearchEnded();
 
 public slots:
     void FormCreate();
@@ -116,6 +135,7 @@ public slots:
     void FlatButton8Click();   // Configure
     void FlatButton10Click();  // Import
     void WhyNothingFound();
+    void FleetButtonClick();   // Fleet…
     void RGridDblClick();
     void RGridRowEnter();
     void RGridAfterEdit();
@@ -135,7 +155,7 @@ private:
     void buildReachability();
     // A Search's window has closed: judge the list, or offer the report of why
     // it stayed empty.
-    void searchEnded();
+    void judgeEndedSearch();
     void ForgetReachability();
     // A marked row's problems, and whether the operator goes on anyway.
     bool ConfirmReachable(int row, bool web);
@@ -145,7 +165,7 @@ private:
 
     Services services_;
     std::unique_ptr<GatewayEngine> ownEngine_;  // when the services bring none
-    ColumnTextIndex* macRows_ = nullptr;  // where each MAC text is listed (discovery/)
+    ColumnTextIndex* macRows_ = nullptr;        // where each MAC text is listed (discovery/)
 };
 
 #include "app/ErrorDisplay.h"
