@@ -103,9 +103,15 @@ int RunFirmware(const QStringList& words) {
             : inner_(std::move(inner)), done_(done), mutex_(m) {}
         FleetBatch::Outcome Run(const DiscoveryReply& g,
                                 const std::function<void(int)>& progress) override {
-            const auto outcome = inner_->Run(g, progress);
+            QElapsedTimer took;
+            took.start();
+            auto outcome = inner_->Run(g, progress);
             std::lock_guard<std::mutex> lock(mutex_);
-            if (outcome.state == FleetBatch::State::Done) done_.insert(g.Mac);
+            if (outcome.state == FleetBatch::State::Done && outcome.reason.isEmpty()) {
+                done_.insert(g.Mac);
+                outcome.reason =
+                    QStringLiteral("upgraded in %1 s").arg(took.elapsed() / 1000.0, 0, 'f', 3);
+            }
             return outcome;
         }
 

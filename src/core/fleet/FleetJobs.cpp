@@ -8,8 +8,6 @@
 #include "fleet/FleetConfig.h"
 #include "link/VarnexError.h"
 
-#include <QElapsedTimer>
-
 namespace {
 using Outcome = FleetBatch::Outcome;
 using State = FleetBatch::State;
@@ -81,16 +79,11 @@ std::shared_ptr<FleetBatch::Job> FirmwareJob(GatewayEngine& engine, const QByteA
                                      .arg(image.size())
                                      .arg((image.size() + 127) / 128 + 1)};
         }
-        QElapsedTimer took;
-        took.start();
         const auto run = engine.StartFirmware(g.Mac, image);
         while (!run->Wait(QDeadlineTimer(100))) {
             if (image.size() > 0) progress(static_cast<int>(run->Acknowledged() * 100 / image.size()));
         }
-        if (run->Outcome() == FirmwareOutcome::Succeeded) {
-            return {State::Done,
-                    QStringLiteral("upgraded in %1 s").arg(took.elapsed() / 1000.0, 0, 'f', 3)};
-        }
+        if (run->Outcome() == FirmwareOutcome::Succeeded) return {State::Done, QString()};
         return {State::Failed, run->Failure()};
     });
 }
