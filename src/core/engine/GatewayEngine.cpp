@@ -29,6 +29,12 @@ std::optional<QByteArray> replyMac(const QByteArray& datagram) {
     return datagram.mid(2, 6);
 }
 
+// The PC's own discovery request, as it comes back: compared without building it.
+bool isOwnDiscoveryRequest(const QByteArray& datagram) {
+    return datagram.size() == 3 && datagram[0] == DeviceDatagram::STX && datagram[1] == 'g' &&
+           datagram[2] == DeviceDatagram::ETX;
+}
+
 bool isRequest(const QByteArray& datagram) {
     return datagram.size() >= 2 && datagram[1] >= 'A' && datagram[1] <= 'Z';
 }
@@ -247,7 +253,7 @@ void GatewayEngine::tally(const QByteArray& datagram, std::optional<char> letter
     InterfaceTally& t = tallies_[interfaceIndex];
     // The PC's own request, back from the interface it left by: broadcasts
     // arrive there, and no firewall of this PC drops port 2058 on the way in.
-    if (datagram == DeviceDatagram::DiscoveryRequest()) {
+    if (isOwnDiscoveryRequest(datagram)) {
         ++t.echoesHeard;
     } else if (letter == 'g' && datagram.size() >= DiscoveryReplyMinSize) {
         ++t.gatewayReplies;
