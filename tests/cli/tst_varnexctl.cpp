@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QStandardPaths>
+#include <QDir>
+#include <csignal>
 #include <QtTest>
 
 namespace {
@@ -117,6 +119,8 @@ private slots:
     void putAnEditedJsonFile();
     void diffShowsTheEditedFields();
     void firmwareGoesOnAfterARefusal();
+    void fleetSession();
+    void ctrlCFinishesWhatRuns();
     void badInputSendsNothing_data();
     void badInputSendsNothing();
     void portHeldByAnotherProgram();
@@ -492,6 +496,87 @@ void TestVarnexctl::portHeldByAnotherProgram() {
     QCOMPARE(explained.rc, 1);
     QVERIFY2(explained.err.contains(QStringLiteral("Port 2058 is held by another program.")),
              qPrintable(explained.err));
+}
+
+// A fleet at work as an operator's scripts drive it: back up, push one file,
+// audit, restore one gateway, replace another; each step checked in what the
+// simulated gateways now hold.
+void TestVarnexctl::fleetSession() {
+    const QString backups = dir_.filePath(QStringLiteral("backups"));
+    QDir().mkpath(backups);
+    const auto held = [&](int i, const char* field) {
+        return dumpOf(*sim_, i)[QStringLiteral("config")]
+            .toObject()[QStringLiteral("network")]
+            .toObject()[QString::fromLatin1(field)]
+            .toString();
+    };
+    // A name from the network that would leave the folder and move the cursor.
+    QCOMPARE(varnexctl({"set", kThird, "--name", "../../\x1b[2Jx", "--no-verify"}).rc, 0);
+    Run r = varnexctl({"backup", backups, "--parallel", "3", "--json"});
+    QCOMPARE(r.rc, 0);
+    QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).array().size(), 3);
+    const QStringList files = QDir(backups).entryList(QDir::Files);
+    QCOMPARE(files.size(), 3);
+    for (const QString& f : files) QVERIFY2(!holdsControls(f) && !f.contains(".."), qPrintable(f));
+
+    // One file for all: each keeps its address and name, and takes the DNS.
+    const QString file = dir_.filePath(QStringLiteral("line.json"));
+    writeFile(file, edited(getJson(kFirst), QStringLiteral("network.dns=\"198.19.0.53\"")));
+    const QStringList ips{held(0, "ip"), held(1, "ip"), held(2, "ip")};
+    const QString firstName = held(0, "name"), secondName = held(1, "name");
+    r = varnexctl({"config", "push", file, "--all", "--dry-run"});
+    QCOMPARE(r.rc, 0);
+    QVERIFY2(r.out.contains("would change network.dns"), qPrintable(r.out));
+    QVERIFY(held(1, "dns") != QStringLiteral("198.19.0.53"));  // a dry run writes nothing
+    QCOMPARE(varnexctl({"config", "audit", file, kSecond}).rc, 1);
+    QCOMPARE(varnexctl({"config", "push", file, "--all"}).rc, 0);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(held(i, "dns"), QStringLiteral("198.19.0.53"));
+        QCOMPARE(held(i, "ip"), ips[i]);
+    }
+    QCOMPARE(held(1, "name"), secondName);
+    QCOMPARE(varnexctl({"config", "audit", file, "--all"}).rc, 0);
+
+    // Restore one gateway from its newest backup (DNS as it was then).
+    QCOMPARE(varnexctl({"restore", backups, kSecond}).rc, 0);
+    QVERIFY(held(1, "dns") != QStringLiteral("198.19.0.53"));
+    QCOMPARE(varnexctl({"restore", backups}).rc, 2);  // neither MACs nor --all
+
+    // The first gateway "fails"; the third stands in: refused while the first
+    // answers, then forced, and it answers with the first's address and name.
+    r = varnexctl({"replace", kFirst, kThird, "--from", backups});
+    QCOMPARE(r.rc, 1);
+    QVERIFY2(r.err.contains(kFirst + " still answers"), qPrintable(r.err));
+    r = varnexctl({"replace", kFirst, kThird, "--from", backups, "--force"});
+    QVERIFY2(r.rc == 0, qPrintable(r.out + r.err));
+    QCOMPARE(held(2, "ip"), ips[0]);
+    QCOMPARE(held(2, "name"), firstName);
+    // Put the third back as it was for the tests after this one.
+    QCOMPARE(varnexctl({"set", kThird, "--ip", ips[2], "--name", "Yard", "--no-verify"}).rc, 0);
+}
+
+void TestVarnexctl::ctrlCFinishesWhatRuns() {
+    sim_->write("fault delay=40\n");
+    dumpOf(*sim_, 0);
+    const auto undo = qScopeGuard([&] {
+        sim_->write("unfault delay\n");
+        dumpOf(*sim_, 0);
+    });
+    const QString image = dir_.filePath(QStringLiteral("slow.bin"));
+    writeFile(image, QByteArray(1280, 'x'));  // 10 chunks of 40 ms: about half a second each
+    QProcess cli;
+    cli.start(QStringLiteral(VARNEX_BUILD_DIR "/varnexctl"),
+              {"firmware", image, kFirst, kSecond, kThird, "--parallel", "1", "--json"});
+    QVERIFY(cli.waitForStarted());
+    QByteArray progress;
+    QTRY_VERIFY_WITH_TIMEOUT((progress += cli.readAllStandardError()).contains("started"), 5000);
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(15000));
+    QCOMPARE(cli.exitCode(), 130);
+    const QJsonArray results = QJsonDocument::fromJson(cli.readAllStandardOutput()).array();
+    QCOMPARE(results.size(), 3);
+    QCOMPARE(results[0].toObject()["result"].toString(), QStringLiteral("done"));
+    QCOMPARE(results[2].toObject()["result"].toString(), QStringLiteral("not started"));
 }
 
 QTEST_MAIN(TestVarnexctl)
