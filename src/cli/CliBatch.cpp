@@ -3,6 +3,7 @@
 #include "CliCommon.h"
 #include "engine/GatewayEngine.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -65,6 +66,8 @@ int RunBatch(const BatchTargets& targets, std::shared_ptr<FleetBatch::Job> job,
     action.sa_handler = onInterrupt;
     struct sigaction before {};
     sigaction(SIGINT, &action, &before);
+    QElapsedTimer took;
+    took.start();
     batch.Start(std::move(job));
     int reported = 0;
     const auto reportLog = [&] {
@@ -82,6 +85,7 @@ int RunBatch(const BatchTargets& targets, std::shared_ptr<FleetBatch::Job> job,
         }
     }
     reportLog();
+    const double seconds = took.elapsed() / 1000.0;
     sigaction(SIGINT, &before, nullptr);
 
     QJsonArray all;
@@ -113,10 +117,10 @@ int RunBatch(const BatchTargets& targets, std::shared_ptr<FleetBatch::Job> job,
     } else {
         for (const QString& l : lines) Out(l + QLatin1Char('\n'));
     }
-    Err(batch.Summary() + (targets.missing.isEmpty()
-                               ? QString()
-                               : QStringLiteral(", %1 did not answer").arg(targets.missing.size())) +
-        QLatin1Char('\n'));
+    Err(batch.Summary() +
+        (targets.missing.isEmpty() ? QString()
+                                   : QStringLiteral(", %1 did not answer").arg(targets.missing.size())) +
+        QStringLiteral(" in %1 s\n").arg(seconds, 0, 'f', 3));
     if (interrupts.load() > 0) return 130;
     return failed > 0 ? Exit::Failed : Exit::Ok;
 }
