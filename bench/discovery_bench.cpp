@@ -3,9 +3,9 @@
 // and the longest stall of the UI event loop meanwhile (a 1 ms timer's gaps).
 // Run inside the project's namespaces:
 //   tests/netns/netns-run build/bench/discovery_bench [gateways]
-#include "mainwindow/TFormDetect.h"
-#include "link/DeviceDatagram.h"
 #include "engine/GatewayEngine.h"
+#include "link/DeviceDatagram.h"
+#include "mainwindow/TFormDetect.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"

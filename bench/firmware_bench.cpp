@@ -329,10 +329,10 @@ int main(int argc, char** argv) {
         windowRatio.push_back(windowRate / bare.perSecond);
         windowEcho.push_back(windowRate / echo.perSecond);
         byMedian.push_back(bare.medianUs / u.medianUs);
-        std::printf("round %d: window %.3f s (%.0f KiB/s, median exchange %.1f us, CPU %.2f s, "
-                    "\"%s\")",
-                    pair, u.wall, size / 1024.0 / u.wall, u.medianUs, u.cpu,
-                    qPrintable(u.message));
+        std::printf(
+            "round %d: window %.3f s (%.0f KiB/s, median exchange %.1f us, CPU %.2f s, "
+            "\"%s\")",
+            pair, u.wall, size / 1024.0 / u.wall, u.medianUs, u.cpu, qPrintable(u.message));
         if (cli > 0) {
             cliRatio.push_back(exchanges / cli / bare.perSecond);
             cliEcho.push_back(exchanges / cli / echo.perSecond);
@@ -342,13 +342,14 @@ int main(int argc, char** argv) {
         }
         std::printf("\n");
     }
-    std::printf("share of the bare client's rate, median of %d rounds: window %.0f %%, "
-                "varnexctl %.0f %% (window by median exchange %.0f %%)\n",
-                pairs, 100.0 * median(windowRatio), 100.0 * median(cliRatio),
-                100.0 * median(byMedian));
-    std::printf("share of the echo ping-pong's rate (charges the simulator's work to the "
-                "program): window %.0f %%, varnexctl %.0f %%\n",
-                100.0 * median(windowEcho), 100.0 * median(cliEcho));
+    std::printf(
+        "share of the bare client's rate, median of %d rounds: window %.0f %%, "
+        "varnexctl %.0f %% (window by median exchange %.0f %%)\n",
+        pairs, 100.0 * median(windowRatio), 100.0 * median(cliRatio), 100.0 * median(byMedian));
+    std::printf(
+        "share of the echo ping-pong's rate (charges the simulator's work to the "
+        "program): window %.0f %%, varnexctl %.0f %%\n",
+        100.0 * median(windowEcho), 100.0 * median(cliEcho));
 
     QFile whole(mib);
     whole.open(QIODevice::ReadOnly);

@@ -18,7 +18,9 @@
 namespace {
 using Clk = std::chrono::steady_clock;
 
-double micros(Clk::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+double micros(Clk::duration d) {
+    return std::chrono::duration<double, std::micro>(d).count();
+}
 
 void report(const char* what, std::vector<double> v) {
     std::sort(v.begin(), v.end());

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < count; ++i) {
             replies << gateway(i);
             listed << ReachGateway{replies.last().Mac, replies.last().IpAddress,
-                                    replies.last().SubnetMask, QString(), 0};
+                                   replies.last().SubnetMask, QString(), 0};
         }
         QVector<double> rules, window;
         int marked = 0;

@@ -22,9 +22,10 @@ int main(int argc, char** argv) {
     }
     const int gateways = 200;
     const int seeds = 3;
-    std::printf("%d gateways, 3 s Search, %d seeds each: listed without repeats / with repeats "
-                "(min-max)\n",
-                gateways, seeds);
+    std::printf(
+        "%d gateways, 3 s Search, %d seeds each: listed without repeats / with repeats "
+        "(min-max)\n",
+        gateways, seeds);
     for (int loss : {5, 20, 50}) {
         std::vector<int> once, repeated;
         for (int seed = 1; seed <= seeds; ++seed) {

@@ -1,8 +1,8 @@
 // Start-up time to the first painted main window, against a bare Qt window.
 // Each sample is a fresh process (offscreen platform): the parent notes the time
 // before it starts the child, the child prints the time of its first paint.
-#include "mainwindow/TFormDetect.h"
 #include "configform/TConfigForm.h"
+#include "mainwindow/TFormDetect.h"
 #include "support/FakeSeams.h"
 
 #include <QApplication>
@@ -76,8 +76,9 @@ int main(int argc, char** argv) {
     }
     std::sort(program.begin(), program.end());
     std::sort(bare.begin(), bare.end());
-    std::printf("start-up to first painted window: VarnexConfig median %.1f ms, bare Qt window "
-                "median %.1f ms (15 runs each, offscreen)\n",
-                program[program.size() / 2], bare[bare.size() / 2]);
+    std::printf(
+        "start-up to first painted window: VarnexConfig median %.1f ms, bare Qt window "
+        "median %.1f ms (15 runs each, offscreen)\n",
+        program[program.size() / 2], bare[bare.size() / 2]);
     return 0;
 }

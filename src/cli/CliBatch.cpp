@@ -7,9 +7,9 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <unistd.h>
 #include <atomic>
 #include <csignal>
-#include <unistd.h>
 
 namespace {
 std::atomic<int> interrupts{0};
@@ -19,9 +19,9 @@ extern "C" void onInterrupt(int) {
     if (interrupts.fetch_add(1) >= 1) _exit(130);
 }
 
-const QCommandLineOption kParallel(QStringLiteral("parallel"),
-                                   QStringLiteral("How many gateways at once (1 to 32, default 4)."),
-                                   QStringLiteral("N"), QStringLiteral("4"));
+const QCommandLineOption kParallel(
+    QStringLiteral("parallel"), QStringLiteral("How many gateways at once (1 to 32, default 4)."),
+    QStringLiteral("N"), QStringLiteral("4"));
 const QCommandLineOption kJson(QStringLiteral("json"),
                                QStringLiteral("Print the results as a JSON array."));
 const QCommandLineOption kDryRun(QStringLiteral("dry-run"),
@@ -73,13 +73,15 @@ int RunBatch(const BatchTargets& targets, std::shared_ptr<FleetBatch::Job> job,
     const auto reportLog = [&] {
         const QList<FleetBatch::LogEntry> log = batch.Log();
         for (; reported < log.size(); ++reported) {
-            Err(QStringLiteral("%1 %2\n").arg(log[reported].mac, PrintableText(log[reported].event)));
+            Err(QStringLiteral("%1 %2\n").arg(log[reported].mac,
+                                              PrintableText(log[reported].event)));
         }
     };
     while (!batch.Wait(QDeadlineTimer(100))) {
         reportLog();
         if (interrupts.load() > 0 && !batch.Stopping()) {
-            Err(QStringLiteral("stopping: the gateways being worked on finish, no other starts "
+            Err(
+                QStringLiteral("stopping: the gateways being worked on finish, no other starts "
                                "(Ctrl-C again ends at once)\n"));
             batch.Stop();
         }
@@ -118,8 +120,9 @@ int RunBatch(const BatchTargets& targets, std::shared_ptr<FleetBatch::Job> job,
         for (const QString& l : lines) Out(l + QLatin1Char('\n'));
     }
     Err(batch.Summary() +
-        (targets.missing.isEmpty() ? QString()
-                                   : QStringLiteral(", %1 did not answer").arg(targets.missing.size())) +
+        (targets.missing.isEmpty()
+             ? QString()
+             : QStringLiteral(", %1 did not answer").arg(targets.missing.size())) +
         QStringLiteral(" in %1 s\n").arg(seconds, 0, 'f', 3));
     if (interrupts.load() > 0) return 130;
     return failed > 0 ? Exit::Failed : Exit::Ok;

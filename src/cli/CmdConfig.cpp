@@ -2,9 +2,9 @@
 // .vxc or JSON file.
 #include "CliCommon.h"
 
+#include "CliBatch.h"
 #include "config/ConfigDiff.h"
 #include "config/ConfigJson.h"
-#include "CliBatch.h"
 #include "fleet/FleetConfig.h"
 #include "fleet/FleetJobs.h"
 
@@ -248,13 +248,13 @@ int audit(const QStringList& words) {
         Audit(GatewayEngine& e, const DeviceConfig& ref, QHash<QString, QStringList>& out,
               std::mutex& m)
             : engine_(e), ref_(ref), out_(out), mutex_(m) {}
-        FleetBatch::Outcome Run(const DiscoveryReply& g,
-                                const std::function<void(int)>&) override {
+        FleetBatch::Outcome Run(const DiscoveryReply& g, const std::function<void(int)>&) override {
             const QStringList lines = DriftFromReference(ReadWholeConfig(engine_, g.Mac), ref_);
             std::lock_guard<std::mutex> lock(mutex_);
             out_.insert(g.Mac, lines);
             if (lines.isEmpty()) return {FleetBatch::State::Done, QStringLiteral("matches")};
-            return {FleetBatch::State::Done, QStringLiteral("differs in %1 field(s)").arg(lines.size())};
+            return {FleetBatch::State::Done,
+                    QStringLiteral("differs in %1 field(s)").arg(lines.size())};
         }
 
     private:
@@ -265,8 +265,8 @@ int audit(const QStringList& words) {
     };
     BatchOptions quiet = run->options;
     const bool json = quiet.json;
-    int rc = RunBatch(run->targets, std::make_shared<Audit>(engine, reference, drift, mutex),
-                      quiet, [&](const QString& mac, QJsonObject& object, QString& line) {
+    int rc = RunBatch(run->targets, std::make_shared<Audit>(engine, reference, drift, mutex), quiet,
+                      [&](const QString& mac, QJsonObject& object, QString& line) {
                           const QStringList lines = drift.value(mac);
                           object.insert(QStringLiteral("differences"),
                                         QJsonArray::fromStringList(lines));

@@ -56,8 +56,7 @@ int RunFirmware(const QStringList& words) {
                                      QStringLiteral("SECONDS"), QStringLiteral("3"));
     const QCommandLineOption skipVersion(
         QStringLiteral("skip-version"),
-        QStringLiteral("Skip the gateways that already report this version."),
-        QStringLiteral("V"));
+        QStringLiteral("Skip the gateways that already report this version."), QStringLiteral("V"));
     const QCommandLineOption maxFailures(
         QStringLiteral("max-failures"),
         QStringLiteral("Start no further upgrade after this many have failed."),
@@ -74,7 +73,8 @@ int RunFirmware(const QStringList& words) {
     BatchOptions options = BatchOptionsOf(cl);
     bool ok = false;
     options.maxFailures = cl.parser().value(maxFailures).toInt(&ok);
-    if (!ok || options.maxFailures < 0) throw UsageError(QStringLiteral("--max-failures: not a count"));
+    if (!ok || options.maxFailures < 0)
+        throw UsageError(QStringLiteral("--max-failures: not a count"));
     QByteArray image;
     try {
         image = ReadFirmwareImage(imagePath);
@@ -127,7 +127,8 @@ int RunFirmware(const QStringList& words) {
         [&](const QString& mac, QJsonObject& json, QString& line) {
             if (!searched && !options.dryRun && !upgraded.isEmpty()) {
                 searched = true;
-                Err(QStringLiteral("searching for the upgraded gateways (up to 60 s while they "
+                Err(
+                    QStringLiteral("searching for the upgraded gateways (up to 60 s while they "
                                    "restart)\n"));
                 versions = versionsAfter(*engine, upgraded.values());
             }
@@ -137,10 +138,10 @@ int RunFirmware(const QStringList& words) {
             json.insert(QStringLiteral("version"),
                         back ? QJsonValue(versions.value(mac)) : QJsonValue());
             if (!back) json.insert(QStringLiteral("reason"), reason + QStringLiteral("; not back"));
-            line = QStringLiteral("%1: %2, %3").arg(mac, reason,
-                                                    back ? QStringLiteral("reports %1")
-                                                               .arg(versions.value(mac))
-                                                         : QStringLiteral("not back"));
+            line = QStringLiteral("%1: %2, %3")
+                       .arg(mac, reason,
+                            back ? QStringLiteral("reports %1").arg(versions.value(mac))
+                                 : QStringLiteral("not back"));
         });
     return rc;
 }

@@ -59,10 +59,10 @@ int RunBackup(const QStringList& words) {
 
     auto engine = OpenEngine(cl.interfaceName());
     const BatchTargets targets = FindTargets(*engine, macs, macs.isEmpty(), timeoutMs);
-    return RunBatch(targets,
-                    BackupJob(*engine, dir, cl.parser().isSet(vxc) ? BackupFormat::Vxc
-                                                                   : BackupFormat::Json),
-                    options);
+    return RunBatch(
+        targets,
+        BackupJob(*engine, dir, cl.parser().isSet(vxc) ? BackupFormat::Vxc : BackupFormat::Json),
+        options);
 }
 
 int RunRestore(const QStringList& words) {
@@ -158,8 +158,8 @@ int RunReplace(const QStringList& words) {
     }
     BatchTargets one;
     one.found = {target};
-    const int rc = RunBatch(one, WriteWholeJob(*engine, backup.document.config, options.dryRun),
-                            options);
+    const int rc =
+        RunBatch(one, WriteWholeJob(*engine, backup.document.config, options.dryRun), options);
     if (rc != Exit::Ok || options.dryRun) return rc;
     // The replacement answers a Search with the old unit's address and name.
     const NetworkSettings& want = backup.document.config.network;

@@ -1,9 +1,9 @@
 // "Apply" in the test's own namespaces: the datagrams really go out, and the
 // gateway simulator takes them.
-#include "mainwindow/TFormDetect.h"
 #include "discovery/DiscoveryReply.h"
-#include "link/DeviceDatagram.h"
 #include "engine/GatewayEngine.h"
+#include "link/DeviceDatagram.h"
+#include "mainwindow/TFormDetect.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"

@@ -1,7 +1,7 @@
 // "Web" and "Telnet" as the operator meets them; the platform seam records what
 // would be started.
-#include "discovery/DiscoveryReply.h"
 #include "discovery/DiscoveryInbox.h"
+#include "discovery/DiscoveryReply.h"
 #include "discovery/DiscoveryTestData.h"
 #include "mainwindow/TFormDetect.h"
 #include "support/FakeSeams.h"

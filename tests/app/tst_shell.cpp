@@ -1,10 +1,10 @@
 // The main window's start state, busy state and error display, offscreen.
 #include "app/ErrorDisplay.h"
-#include "mainwindow/FirmwareScreen.h"
-#include "mainwindow/TFormDetect.h"
 #include "discovery/DiscoveryReply.h"
 #include "engine/GatewayEngine.h"
 #include "link/VarnexError.h"
+#include "mainwindow/FirmwareScreen.h"
+#include "mainwindow/TFormDetect.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 
@@ -142,14 +142,22 @@ void TestShell::valueLabelsSpeakTheirValues() {
 void TestShell::errorDisplayText_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("letter gets a dot") << "No Hex-Number" << "No Hex-Number.";
-    QTest::newRow("already a dot") << "Package Size Too Big." << "Package Size Too Big.";
-    QTest::newRow("bracket sorts after dot") << "Cells row bounds error[3]" << "Cells row bounds error[3].";
-    QTest::newRow("digit sorts after dot") << "Socket Error # 13" << "Socket Error # 13.";
-    QTest::newRow("quote sorts before dot") << "'x' is" << "'x' is.";
-    QTest::newRow("exclamation sorts before dot") << "Stop!" << "Stop!";
-    QTest::newRow("comma sorts before dot") << "a," << "a,";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("letter gets a dot") << "No Hex-Number"
+                                       << "No Hex-Number.";
+    QTest::newRow("already a dot") << "Package Size Too Big."
+                                   << "Package Size Too Big.";
+    QTest::newRow("bracket sorts after dot") << "Cells row bounds error[3]"
+                                             << "Cells row bounds error[3].";
+    QTest::newRow("digit sorts after dot") << "Socket Error # 13"
+                                           << "Socket Error # 13.";
+    QTest::newRow("quote sorts before dot") << "'x' is"
+                                            << "'x' is.";
+    QTest::newRow("exclamation sorts before dot") << "Stop!"
+                                                  << "Stop!";
+    QTest::newRow("comma sorts before dot") << "a,"
+                                            << "a,";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestShell::errorDisplayText() {

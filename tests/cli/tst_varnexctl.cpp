@@ -8,18 +8,18 @@
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUdpSocket>
-#include <QStandardPaths>
-#include <QDir>
-#include <csignal>
 #include <QtTest>
+#include <csignal>
 
 namespace {
 const QString kFirst = QStringLiteral("00-1A-2B-00-00-01");
@@ -310,9 +310,10 @@ void TestVarnexctl::explainsWhyNothingCame_data() {
         << QStringList{"ip", "link", "set", "plant", "down"}
         << QStringList{"ip", "link", "set", "plant", "up"} << "plant is down";
     QTest::newRow("a firewall drops port 2058")
-        << QStringList{"nft", "add table inet varnex_test; add chain inet varnex_test in "
-                              "{ type filter hook input priority 0; }; add rule inet varnex_test in "
-                              "udp dport 2058 drop"}
+        << QStringList{"nft",
+                       "add table inet varnex_test; add chain inet varnex_test in "
+                       "{ type filter hook input priority 0; }; add rule inet varnex_test in "
+                       "udp dport 2058 drop"}
         << QStringList{"nft", "delete table inet varnex_test"}
         << "Requests went out on plant, but this PC did not hear them come back: a firewall";
 }

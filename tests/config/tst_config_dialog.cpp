@@ -2,8 +2,8 @@
 // change marks and its result, the operator's lists and keys, Apply, Export and
 // Import. Replies go straight into ConfigUDPUDPRead; sends are recorded.
 #include "ConfigReplies.h"
-#include "configform/ConfigEdit.h"
 #include "config/ConfigFile.h"
+#include "configform/ConfigEdit.h"
 #include "configform/TConfigForm.h"
 #include "engine/GatewayEngine.h"
 #include "link/VarnexError.h"

@@ -2,10 +2,10 @@
 // configuration dialog reads, edits, writes, exports and imports them over the
 // network, and the simulator's dump tells what the gateways now hold.
 #include "WhileModal.h"
-#include "mainwindow/TFormDetect.h"
 #include "configform/ConfigEdit.h"
 #include "configform/TConfigForm.h"
 #include "engine/GatewayEngine.h"
+#include "mainwindow/TFormDetect.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"

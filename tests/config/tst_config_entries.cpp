@@ -2,9 +2,9 @@
 // dialog's own (recorded) queries: no device, "Configure" without a change,
 // "Import" cancelled or of a damaged file.
 #include "WhileModal.h"
-#include "mainwindow/TFormDetect.h"
 #include "configform/TConfigForm.h"
 #include "engine/GatewayEngine.h"
+#include "mainwindow/TFormDetect.h"
 #include "support/FakeSeams.h"
 #include "widgets/TRealGrid.h"
 

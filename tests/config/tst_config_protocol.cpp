@@ -14,7 +14,6 @@ QByteArray hex(const QByteArray& h) {
     return QByteArray::fromHex(h);
 }
 
-
 // A network reply: static address, 192.168.1.100, name GW-1, 2 rows,
 // 07 at 77, EchoByte 5, source ID 0x123456.
 QByteArray networkReply(const char* mac = kMacHex) {

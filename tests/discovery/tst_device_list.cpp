@@ -2,11 +2,11 @@
 // filter, marking for Apply, the countdown, and Search IP's cancel path. No
 // socket is opened here; the end-to-end test covers the network.
 #include "DiscoveryTestData.h"
-#include "mainwindow/TFormDetect.h"
 #include "discovery/DiscoveryInbox.h"
 #include "discovery/DiscoveryReply.h"
-#include "mainwindow/TFormSearchIP.h"
 #include "engine/GatewayEngine.h"
+#include "mainwindow/TFormDetect.h"
+#include "mainwindow/TFormSearchIP.h"
 #include "support/FakeSeams.h"
 #include "widgets/TRealGrid.h"
 

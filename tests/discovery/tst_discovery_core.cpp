@@ -1,10 +1,10 @@
 // Address texts, the "g" reply decoder, the list's key filter and the hand-off of
 // decoded replies to the UI thread.
-#include "mainwindow/ColumnTextIndex.h"
-#include "mainwindow/DeviceListKeys.h"
 #include "discovery/DiscoveryInbox.h"
 #include "discovery/DiscoveryReply.h"
 #include "discovery/IPv4Text.h"
+#include "mainwindow/ColumnTextIndex.h"
+#include "mainwindow/DeviceListKeys.h"
 
 #include <QRandomGenerator>
 #include <QStringListModel>

@@ -1,8 +1,8 @@
 // Sessions at the gateways: the program in its namespace, simulated gateways in
 // theirs, "Search" and "Search IP" pressed as the operator would.
+#include "engine/GatewayEngine.h"
 #include "mainwindow/TFormDetect.h"
 #include "mainwindow/TFormSearchIP.h"
-#include "engine/GatewayEngine.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"

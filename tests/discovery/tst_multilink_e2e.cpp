@@ -2,13 +2,13 @@
 // either beside an office link that holds it (two-links) or alone (plant-only).
 // Every flow must reach the gateways behind the plant link, and what is meant
 // for one gateway must not leave through the office link.
-#include "mainwindow/TFormDetect.h"
+#include "config/WhileModal.h"
 #include "configform/ConfigEdit.h"
 #include "configform/TConfigForm.h"
-#include "config/WhileModal.h"
-#include "mainwindow/DeviceListColumns.h"
-#include "link/NetInterfaces.h"
 #include "engine/GatewayEngine.h"
+#include "link/NetInterfaces.h"
+#include "mainwindow/DeviceListColumns.h"
+#include "mainwindow/TFormDetect.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"

@@ -137,9 +137,9 @@ void TestReachabilityE2E::oneMacFromTwoAddresses() {
     // A cloned unit behind the office link carries the plant gateway's MAC.
     if (NetnsEnv::officeNamespaces().isEmpty()) QSKIP("needs a second link");
     Gateways plant({"--count", "1", "--first-ip", "198.19.0.10", "--quiet"});
-    auto clone = NetnsEnv::startSimulatorIn(NetnsEnv::officeNamespaces().first(),
-                                            {"--count", "1", "--first-ip", "198.51.100.6",
-                                             "--quiet"});
+    auto clone =
+        NetnsEnv::startSimulatorIn(NetnsEnv::officeNamespaces().first(),
+                                   {"--count", "1", "--first-ip", "198.51.100.6", "--quiet"});
     Window w;
     w.form.FlatButton2Click();
     QTest::qWait(500);  // both have answered

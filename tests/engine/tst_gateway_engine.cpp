@@ -61,10 +61,14 @@ void TestGatewayEngine::macsAsTyped_data() {
     QTest::newRow("dashes") << "00-1a-2b-00-00-01" << kMac;
     QTest::newRow("colons") << "00:1A:2B:00:00:01" << kMac;
     QTest::newRow("bare") << " 001a2b000001 " << kMac;
-    QTest::newRow("five bytes") << "00-1A-2B-00-00" << "";
-    QTest::newRow("not hex") << "00-1A-2B-00-00-0G" << "";
-    QTest::newRow("mixed separators") << "00-1A:2B-00-00-01" << "";
-    QTest::newRow("sign inside a pair") << "+0-1A-2B-00-00-01" << "";
+    QTest::newRow("five bytes") << "00-1A-2B-00-00"
+                                << "";
+    QTest::newRow("not hex") << "00-1A-2B-00-00-0G"
+                             << "";
+    QTest::newRow("mixed separators") << "00-1A:2B-00-00-01"
+                                      << "";
+    QTest::newRow("sign inside a pair") << "+0-1A-2B-00-00-01"
+                                        << "";
 }
 
 void TestGatewayEngine::macsAsTyped() {
@@ -78,21 +82,22 @@ void TestGatewayEngine::macsAsTyped() {
 // The dialog's rule and a complete read, fed the same replies.
 void TestGatewayEngine::configReplyRules_data() {
     QTest::addColumn<QList<QByteArray>>("replies");
-    QTest::addColumn<int>("dialogRows");    // port and LoRa rows the dialog fills
-    QTest::addColumn<int>("readRows");      // rows a complete read answers
+    QTest::addColumn<int>("dialogRows");  // port and LoRa rows the dialog fills
+    QTest::addColumn<int>("readRows");    // rows a complete read answers
     QTest::addColumn<bool>("readComplete");
     const QByteArray n1 = networkReply(kMac, network(1));
     QTest::newRow("in order") << QList<QByteArray>{n1, portReply(kMac, 0, port(0)),
                                                    loraReply(kMac, 0, lora(0))}
                               << 2 << 2 << true;
     QTest::newRow("rows before the network reply: dropped by the dialog, kept by a read")
-        << QList<QByteArray>{portReply(kMac, 0, port(0)), loraReply(kMac, 0, lora(0)), n1} << 0
-        << 2 << true;
+        << QList<QByteArray>{portReply(kMac, 0, port(0)), loraReply(kMac, 0, lora(0)), n1} << 0 << 2
+        << true;
     QTest::newRow("stray rows at the port count complete nothing")
-        << QList<QByteArray>{n1, portReply(kMac, 1, port(1)), loraReply(kMac, 1, lora(1))} << 0
+        << QList<QByteArray>{n1, portReply(kMac, 1, port(1)), loraReply(kMac, 1, lora(1))} << 0 << 0
+        << false;
+    QTest::newRow("another gateway's replies")
+        << QList<QByteArray>{networkReply(kOther, network(1)), portReply(kOther, 0, port(0))} << 0
         << 0 << false;
-    QTest::newRow("another gateway's replies") << QList<QByteArray>{
-        networkReply(kOther, network(1)), portReply(kOther, 0, port(0))} << 0 << 0 << false;
 }
 
 void TestGatewayEngine::configReplyRules() {
@@ -138,13 +143,17 @@ void TestGatewayEngine::handlesShareThePort() {
     PortHandle config(engine, true);
     server.SetOnRead([&](const QByteArray& d, int) { window << QString::fromLatin1(d.mid(1, 1)); });
     config.SetOnRead([&](const QByteArray& d, int) { dialog << QString::fromLatin1(d.mid(1, 1)); });
-    engine.SetRequestTap([&](const QByteArray& d, int) { requests << QString::fromLatin1(d.mid(1, 1)); });
+    engine.SetRequestTap(
+        [&](const QByteArray& d, int) { requests << QString::fromLatin1(d.mid(1, 1)); });
 
     server.SetActive(true);
     QCOMPARE(errorOf([&] { config.SetActive(true); }),
              QStringLiteral("Could not bind socket. Address and port are already in use."));
     // The program's own requests never reach a handler.
-    for (const char* d : {"\x02S\x03", "\x02" "F\x03", "\x02N\x03", "\x02n12345678\x03"})
+    for (const char* d : {"\x02S\x03",
+                          "\x02"
+                          "F\x03",
+                          "\x02N\x03", "\x02n12345678\x03"})
         engine.Receive(QByteArray(d), 0);
     QCOMPARE(window, QStringList{"n"});
     QCOMPARE(requests, (QStringList{"S", "F", "N"}));
@@ -228,8 +237,7 @@ void TestGatewayEngine::discoveryAndConfiguration() {
     read.config.loras[1] = read.config.loras[0];
     QVERIFY(WriteGatewayConfig(engine, second,
                                BuildConfigWrite(second, {true, true, true}, read.config)));
-    QCOMPARE(ReadGatewayConfig(engine, second).config.network.deviceName,
-             QStringLiteral("Silo 4"));
+    QCOMPARE(ReadGatewayConfig(engine, second).config.network.deviceName, QStringLiteral("Silo 4"));
     QVERIFY_THROWS_EXCEPTION(std::exception,
                              ReadGatewayConfig(engine, QStringLiteral("00-1A-2B-00-00-99")));
     sim->write("quit\n");

@@ -1,9 +1,9 @@
 // "Upgrade Firmware" as the operator uses it: the main window with one listed
 // gateway, played by the simulator in the gateways' namespace.
+#include "engine/GatewayEngine.h"
+#include "mainwindow/DeviceListColumns.h"
 #include "mainwindow/FirmwareScreen.h"
 #include "mainwindow/TFormDetect.h"
-#include "mainwindow/DeviceListColumns.h"
-#include "engine/GatewayEngine.h"
 #include "support/FakeSeams.h"
 #include "support/NetnsEnv.h"
 #include "widgets/TRealGrid.h"

@@ -184,9 +184,9 @@ void TestFirmwareRun::acknowledgements_data() {
     QTest::newRow("another gateway's refusal does not fail the upgrade") << Script([](int s, bool) {
         return QList<QByteArray>{ack18(s, 1, kStranger), ack18(s, 0)};
     }) << ok << 4;
-    QTest::newRow("a blank MAC counts while one upgrade runs") << Script([](int s, bool) {
-        return QList<QByteArray>{ack18(s, 0, QByteArray(6, '\0'))};
-    }) << ok << 4;
+    QTest::newRow("a blank MAC counts while one upgrade runs")
+        << Script([](int s, bool) { return QList<QByteArray>{ack18(s, 0, QByteArray(6, '\0'))}; })
+        << ok << 4;
     QTest::newRow("doubled acknowledgements") << Script([](int s, bool) {
         return QList<QByteArray>{ack18(s, 0), ack18(s, 0)};
     }) << ok << 4;

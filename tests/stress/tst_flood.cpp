@@ -17,7 +17,8 @@ double peakRssMiB() {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
     }
     return -1;
 }
@@ -44,16 +45,15 @@ void TestFlood::searchSurvivesFlood() {
     qint64 longestStallMs = 0;
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longestStallMs = qMax(longestStallMs, gap.restart());
-    });
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longestStallMs = qMax(longestStallMs, gap.restart()); });
 
     QTest::mouseClick(form.FlatButton2, Qt::LeftButton);  // Search
     gap.start();
     ticker.start(5);
-    auto flood = NetnsEnv::startInGatewayNamespace(
-        QStringLiteral(VARNEX_BUILD_DIR "/tests/flood_sender"),
-        {QString::number(seconds), QString::number(macs)});
+    auto flood =
+        NetnsEnv::startInGatewayNamespace(QStringLiteral(VARNEX_BUILD_DIR "/tests/flood_sender"),
+                                          {QString::number(seconds), QString::number(macs)});
     QVERIFY(flood->waitForStarted(5000));
     QTRY_VERIFY_WITH_TIMEOUT(flood->state() == QProcess::NotRunning, int(seconds * 1000) + 20000);
     const QByteArray summary = flood->readAllStandardOutput().trimmed();

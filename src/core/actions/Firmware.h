@@ -35,7 +35,6 @@ private:
     quint32 value_ = Start;
 };
 
-
 // 40 + n bytes: STX, "F", MAC, sequence (8), 0x00, n (10), chunk checksum (12),
 // the n data bytes, ETX. Numbers are decimal digits padded with 0x00.
 QByteArray FirmwareChunk(const QByteArray& mac, qint32 sequence, const QByteArray& data,

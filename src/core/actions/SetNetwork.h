@@ -5,12 +5,12 @@
 
 // What "Apply" writes to one gateway, as the device list holds it.
 struct NetworkSettingsRow {
-    QString mac;        // column 1
-    QString name;       // column 3
-    QString ip;         // column 4
-    QString mask;       // column 5
-    QString gateway;    // column 6
-    QString viewIp;     // column 7 (VarnexView IP)
+    QString mac;      // column 1
+    QString name;     // column 3
+    QString ip;       // column 4
+    QString mask;     // column 5
+    QString gateway;  // column 6
+    QString viewIp;   // column 7 (VarnexView IP)
 };
 
 // The 57-byte "S" datagram: STX, "S", MAC, IP, gateway, mask, VarnexView IP,

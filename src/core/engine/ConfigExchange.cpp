@@ -94,7 +94,8 @@ GatewayConfigRead ReadGatewayConfig(GatewayEngine& engine, const QString& mac) {
     CompleteConfigRead read(mac);
     const QDeadlineTimer firstAnswer(kFirstAnswerMs);
     while (!read.Complete()) {
-        const QDeadlineTimer deadline = read.HaveNetwork() ? QDeadlineTimer(kNextRowMs) : firstAnswer;
+        const QDeadlineTimer deadline =
+            read.HaveNetwork() ? QDeadlineTimer(kNextRowMs) : firstAnswer;
         const auto datagram = engine.NextConfigReply(mac, deadline);
         if (!datagram) break;
         read.Take(*datagram);

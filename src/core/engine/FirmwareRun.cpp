@@ -2,8 +2,8 @@
 
 #include "actions/Firmware.h"
 #include "link/Clock.h"
-#include "link/DeviceDatagram.h"
 #include "link/Codecs.h"
+#include "link/DeviceDatagram.h"
 #include "link/VarnexError.h"
 
 #include <QFile>
@@ -12,8 +12,8 @@
 FirmwareRun::FirmwareRun(GatewayEngine& engine, const QString& mac, const QByteArray& image)
     : engine_(engine), mac_(mac), macBytes_(EncodeMac(mac)), image_(image) {
     if (image_.size() > Firmware::MaxImageSize) {
-        throw VarnexError(QStringLiteral(
-            "The firmware file is too large: an image must be smaller than 2 GiB."));
+        throw VarnexError(
+            QStringLiteral("The firmware file is too large: an image must be smaller than 2 GiB."));
     }
     chunks_ = static_cast<qint32>((image_.size() + Firmware::ChunkSize - 1) / Firmware::ChunkSize);
     FirmwareChecksum whole;
@@ -87,7 +87,8 @@ void FirmwareRun::acknowledged(const QByteArray& datagram, int interfaceIndex) {
         return;
     }
     if (verdict == AckVerdict::Unreadable) {
-        finish(FirmwareOutcome::Failed, QStringLiteral("unreadable acknowledgement of %1").arg(what));
+        finish(FirmwareOutcome::Failed,
+               QStringLiteral("unreadable acknowledgement of %1").arg(what));
         return;
     }
     if (end) {
@@ -167,8 +168,8 @@ QByteArray ReadFirmwareImage(QIODevice& file) {
     // Refused before anything is read; the count below also catches a file
     // that grows, or a device that reports no size.
     const auto tooLarge = [] {
-        return VarnexError(QStringLiteral(
-            "The firmware file is too large: an image must be smaller than 2 GiB."));
+        return VarnexError(
+            QStringLiteral("The firmware file is too large: an image must be smaller than 2 GiB."));
     };
     if (!file.isSequential() && file.size() > Firmware::MaxImageSize) throw tooLarge();
     QByteArray image;

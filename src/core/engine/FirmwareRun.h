@@ -65,9 +65,9 @@ public:
 private:
     friend class GatewayEngine;
     enum class Judged { Accepted, Failed, Ignored };
-    void start();                                   // owner thread, once
+    void start();                                                       // owner thread, once
     void acknowledged(const QByteArray& datagram, int interfaceIndex);  // receiving thread
-    void timedOut(qint64 nowMs);                    // timer thread
+    void timedOut(qint64 nowMs);                                        // timer thread
     qint64 deadlineMs() const { return deadlineMs_.load(); }
     void sendCurrent();  // with mutex_ held
     void finish(FirmwareOutcome outcome, const QString& failure);

@@ -20,7 +20,8 @@ constexpr size_t kConfigRepliesPerGateway = 4096;
 constexpr size_t kDiscoveredAtMost = 200000;
 
 VarnexError portInUse() {
-    return VarnexError(QStringLiteral("Could not bind socket. Address and port are already in use."));
+    return VarnexError(
+        QStringLiteral("Could not bind socket. Address and port are already in use."));
 }
 
 // The six MAC bytes of a reply (bytes 2 to 7), or nothing when it is too short.
@@ -581,7 +582,8 @@ void GatewayEngine::timerLoop() {
             if (earliest == 0 || d < earliest) earliest = d;
         }
         const qint64 now = clock_.nowMs();
-        if (!repeatAtMs_.isEmpty() && now >= *std::min_element(repeatAtMs_.cbegin(), repeatAtMs_.cend())) {
+        if (!repeatAtMs_.isEmpty() &&
+            now >= *std::min_element(repeatAtMs_.cbegin(), repeatAtMs_.cend())) {
             repeatAtMs_.removeOne(*std::min_element(repeatAtMs_.cbegin(), repeatAtMs_.cend()));
             lock.unlock();
             repeatRequest();

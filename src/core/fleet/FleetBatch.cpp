@@ -78,9 +78,9 @@ void FleetBatch::work() {
                 // What nobody took is left as it was, for a retry.
                 for (int i = next_; i < statuses_.size(); ++i) {
                     statuses_[i].state = State::NotStarted;
-                    statuses_[i].reason = tooManyFailures
-                                              ? QStringLiteral("%1 failures: stopped").arg(failures_)
-                                              : QStringLiteral("stopped");
+                    statuses_[i].reason =
+                        tooManyFailures ? QStringLiteral("%1 failures: stopped").arg(failures_)
+                                        : QStringLiteral("stopped");
                 }
                 next_ = statuses_.size();
             }
@@ -111,9 +111,9 @@ void FleetBatch::work() {
             ++failures_;
         }
         set(index, outcome.state, outcome.state == State::Done ? 100 : -1, outcome.reason);
-        log(gateway.Mac, outcome.reason.isEmpty()
-                             ? FleetStateName(outcome.state)
-                             : FleetStateName(outcome.state) + QStringLiteral(": ") + outcome.reason);
+        log(gateway.Mac, outcome.reason.isEmpty() ? FleetStateName(outcome.state)
+                                                  : FleetStateName(outcome.state) +
+                                                        QStringLiteral(": ") + outcome.reason);
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);

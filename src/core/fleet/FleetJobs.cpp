@@ -38,8 +38,9 @@ ChangeMarks allSections() {
 
 Outcome compared(const QStringList& differences, const QString& done) {
     if (differences.isEmpty()) return {State::Done, done};
-    return {State::Failed,
-            QStringLiteral("it reports other values: %1").arg(differences.join(QStringLiteral("; ")))};
+    return {
+        State::Failed,
+        QStringLiteral("it reports other values: %1").arg(differences.join(QStringLiteral("; ")))};
 }
 }  // namespace
 
@@ -47,11 +48,10 @@ DeviceConfig ReadWholeConfig(GatewayEngine& engine, const QString& mac) {
     const GatewayConfigRead read = ReadGatewayConfig(engine, mac);
     const int rows = read.config.network.portCount;
     if (read.portRowsAnswered < rows || read.loraRowsAnswered < rows) {
-        throw VarnexError(
-            QStringLiteral("it answered %1 of %2 port rows and %3 of %2 LoRa rows")
-                .arg(read.portRowsAnswered)
-                .arg(rows)
-                .arg(read.loraRowsAnswered));
+        throw VarnexError(QStringLiteral("it answered %1 of %2 port rows and %3 of %2 LoRa rows")
+                              .arg(read.portRowsAnswered)
+                              .arg(rows)
+                              .arg(read.loraRowsAnswered));
     }
     return read.config;
 }
@@ -81,7 +81,8 @@ std::shared_ptr<FleetBatch::Job> FirmwareJob(GatewayEngine& engine, const QByteA
         }
         const auto run = engine.StartFirmware(g.Mac, image);
         while (!run->Wait(QDeadlineTimer(100))) {
-            if (image.size() > 0) progress(static_cast<int>(run->Acknowledged() * 100 / image.size()));
+            if (image.size() > 0)
+                progress(static_cast<int>(run->Acknowledged() * 100 / image.size()));
         }
         if (run->Outcome() == FirmwareOutcome::Succeeded) return {State::Done, QString()};
         return {State::Failed, run->Failure()};
@@ -115,7 +116,8 @@ std::shared_ptr<FleetBatch::Job> PushJob(GatewayEngine& engine, const DeviceConf
                                      ? QStringLiteral("would write its configuration unchanged")
                                      : QStringLiteral("would change %1").arg(changes.join("; "))};
         }
-        return compared(WriteAndCompare(engine, g.Mac, target), QStringLiteral("written and read back"));
+        return compared(WriteAndCompare(engine, g.Mac, target),
+                        QStringLiteral("written and read back"));
     });
 }
 
@@ -139,32 +141,34 @@ std::shared_ptr<FleetBatch::Job> WriteWholeJob(GatewayEngine& engine, const Devi
             BuildConfigWrite(g.Mac, allSections(), config);
             return {State::Done, QStringLiteral("would write the whole configuration")};
         }
-        return compared(WriteAndCompare(engine, g.Mac, config), QStringLiteral("written and read back"));
+        return compared(WriteAndCompare(engine, g.Mac, config),
+                        QStringLiteral("written and read back"));
     });
 }
 
 std::shared_ptr<FleetBatch::Job> AddressJob(GatewayEngine& engine,
                                             const QHash<QString, PlannedGateway>& plan,
                                             int timeoutMs, bool dryRun) {
-    return job([&engine, plan, timeoutMs, dryRun](const DiscoveryReply& g,
-                                                  const Progress&) -> Outcome {
-        const auto it = plan.constFind(g.Mac.toUpper());
-        if (it == plan.constEnd()) return {State::Skipped, QStringLiteral("not in the plan")};
-        if (it->refused()) return {State::Failed, it->refusal};
-        NetworkSettingsRow row;
-        row.mac = g.Mac;
-        row.name = it->name;
-        row.ip = it->ip;
-        row.mask = it->mask;
-        row.gateway = it->gateway;
-        row.viewIp = it->viewIp;
-        BuildSetNetwork(row);  // nothing is sent when a field does not encode
-        const QString what = QStringLiteral("%1 -> %2").arg(g.IpAddress, row.ip);
-        if (dryRun) return {State::Done, QStringLiteral("would set %1").arg(what)};
-        SendNetworkSettings(engine, row);
-        const QStringList mismatches = CheckNetworkSettings(
-            engine, row, {"ip", "mask", "gateway", "view-ip", "name"}, timeoutMs);
-        if (!mismatches.isEmpty()) return {State::Failed, mismatches.join(QStringLiteral("; "))};
-        return {State::Done, what};
-    });
+    return job(
+        [&engine, plan, timeoutMs, dryRun](const DiscoveryReply& g, const Progress&) -> Outcome {
+            const auto it = plan.constFind(g.Mac.toUpper());
+            if (it == plan.constEnd()) return {State::Skipped, QStringLiteral("not in the plan")};
+            if (it->refused()) return {State::Failed, it->refusal};
+            NetworkSettingsRow row;
+            row.mac = g.Mac;
+            row.name = it->name;
+            row.ip = it->ip;
+            row.mask = it->mask;
+            row.gateway = it->gateway;
+            row.viewIp = it->viewIp;
+            BuildSetNetwork(row);  // nothing is sent when a field does not encode
+            const QString what = QStringLiteral("%1 -> %2").arg(g.IpAddress, row.ip);
+            if (dryRun) return {State::Done, QStringLiteral("would set %1").arg(what)};
+            SendNetworkSettings(engine, row);
+            const QStringList mismatches = CheckNetworkSettings(
+                engine, row, {"ip", "mask", "gateway", "view-ip", "name"}, timeoutMs);
+            if (!mismatches.isEmpty())
+                return {State::Failed, mismatches.join(QStringLiteral("; "))};
+            return {State::Done, what};
+        });
 }

@@ -35,8 +35,7 @@ std::shared_ptr<FleetBatch::Job> PushJob(GatewayEngine& engine, const DeviceConf
 
 // Each gateway's newest backup in `dir` (by the MAC and time the files
 // record), written whole, identity included, then read back and compared.
-std::shared_ptr<FleetBatch::Job> RestoreJob(GatewayEngine& engine, const QString& dir,
-                                            bool dryRun);
+std::shared_ptr<FleetBatch::Job> RestoreJob(GatewayEngine& engine, const QString& dir, bool dryRun);
 
 // A configuration written whole to whichever gateway the batch names (the
 // replacement of a failed unit), then read back and compared.

@@ -27,9 +27,13 @@ QByteArray ByteReader::bytesClipped(int offset, int width) const {
     return data_.mid(offset, width);
 }
 
-QString ByteReader::mac(int offset) const { return DecodeMac(bytes(offset, 6)); }
+QString ByteReader::mac(int offset) const {
+    return DecodeMac(bytes(offset, 6));
+}
 
-QString ByteReader::ipv4(int offset) const { return DecodeIPv4(bytes(offset, 4)); }
+QString ByteReader::ipv4(int offset) const {
+    return DecodeIPv4(bytes(offset, 4));
+}
 
 quint16 ByteReader::word16(int offset) const {
     require(offset, 2);
@@ -44,4 +48,6 @@ quint32 ByteReader::word24(int offset) const {
            (static_cast<quint32>(static_cast<quint8>(data_[offset + 2])) << 16);
 }
 
-QString ByteReader::text(int offset, int width) const { return DecodeFixedText(bytes(offset, width)); }
+QString ByteReader::text(int offset, int width) const {
+    return DecodeFixedText(bytes(offset, width));
+}

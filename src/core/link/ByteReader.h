@@ -20,10 +20,10 @@ public:
     // The part of [offset, offset + width) that the datagram holds; never raises.
     QByteArray bytesClipped(int offset, int width) const;
 
-    QString mac(int offset) const;      // 6 bytes
-    QString ipv4(int offset) const;     // 4 bytes
-    quint16 word16(int offset) const;   // low byte first
-    quint32 word24(int offset) const;   // low byte first
+    QString mac(int offset) const;              // 6 bytes
+    QString ipv4(int offset) const;             // 4 bytes
+    quint16 word16(int offset) const;           // low byte first
+    quint32 word24(int offset) const;           // low byte first
     QString text(int offset, int width) const;  // plain text up to the first 0x00
 
 private:

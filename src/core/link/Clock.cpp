@@ -31,9 +31,13 @@ void keepPause(qint64 realMs) {
 
 SystemClock::SystemClock() : startNs_(monotonicNs()) {}
 
-qint64 SystemClock::nowMs() const { return (monotonicNs() - startNs_) / 1000000; }
+qint64 SystemClock::nowMs() const {
+    return (monotonicNs() - startNs_) / 1000000;
+}
 
-void SystemClock::pause(int ms) { keepPause(ms); }
+void SystemClock::pause(int ms) {
+    keepPause(ms);
+}
 
 ScaledClock::ScaledClock(double factor) : factor_(factor), startNs_(monotonicNs()) {}
 
@@ -45,4 +49,6 @@ qint64 ScaledClock::realMs(qint64 ms) const {
     return static_cast<qint64>(static_cast<double>(ms) / factor_ + 0.999);
 }
 
-void ScaledClock::pause(int ms) { keepPause(realMs(ms)); }
+void ScaledClock::pause(int ms) {
+    keepPause(realMs(ms));
+}

@@ -229,7 +229,9 @@ QString DecodeDeviceName(const QByteArray& field) {
     return QString();
 }
 
-QString DecodeUtf8Field(const QByteArray& field) { return cutAtNul(DecodeStrictUtf8(field)); }
+QString DecodeUtf8Field(const QByteArray& field) {
+    return cutAtNul(DecodeStrictUtf8(field));
+}
 
 QString DecodeFixedText(const QByteArray& field) {
     const int nul = field.indexOf('\0');

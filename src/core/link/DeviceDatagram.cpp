@@ -1,6 +1,8 @@
 #include "link/DeviceDatagram.h"
 
-QByteArray DeviceDatagram::DiscoveryRequest() { return FrameDatagram('g', QByteArray()); }
+QByteArray DeviceDatagram::DiscoveryRequest() {
+    return FrameDatagram('g', QByteArray());
+}
 
 QByteArray FrameDatagram(char letter, const QByteArray& payload) {
     QByteArray out;

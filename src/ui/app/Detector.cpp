@@ -3,8 +3,8 @@
 #include "app/AppIcon.h"
 #include "app/AppTitle.h"
 #include "app/ErrorDisplay.h"
-#include "mainwindow/TFormDetect.h"
 #include "configform/TConfigForm.h"
+#include "mainwindow/TFormDetect.h"
 
 #include <QScreen>
 

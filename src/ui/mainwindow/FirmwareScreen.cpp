@@ -1,7 +1,7 @@
 #include "mainwindow/FirmwareScreen.h"
 
-#include "mainwindow/TFormDetect.h"
 #include "link/Clock.h"
+#include "mainwindow/TFormDetect.h"
 
 #include <QEvent>
 #include <QEventLoop>

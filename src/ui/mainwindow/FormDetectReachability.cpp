@@ -49,9 +49,7 @@ void TFormDetect::judgeEndedSearch() {
 }
 
 void TFormDetect::WhyNothingFound() {
-    handle([&] {
-        services_.prompts->Message(this, SearchReportText(LastSearchReport(*Engine)));
-    });
+    handle([&] { services_.prompts->Message(this, SearchReportText(LastSearchReport(*Engine))); });
 }
 
 void TFormDetect::JudgeReachability(const AddressesByMac* heardInSearch) {

@@ -1,8 +1,8 @@
 // "Web" and "Telnet": pin the gateway's address in the ARP table, then open its
 // web page or a Telnet session.
 #include "actions/RemoteAccess.h"
-#include "mainwindow/TFormDetect.h"
 #include "link/Clock.h"
+#include "mainwindow/TFormDetect.h"
 #include "widgets/TRealGrid.h"
 
 namespace {

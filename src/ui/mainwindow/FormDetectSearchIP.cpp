@@ -1,7 +1,7 @@
 // "Search IP": the discovery request sent to one address.
+#include "engine/GatewayEngine.h"
 #include "mainwindow/TFormDetect.h"
 #include "mainwindow/TFormSearchIP.h"
-#include "engine/GatewayEngine.h"
 
 #include <memory>
 

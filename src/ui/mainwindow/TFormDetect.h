@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/Seams.h"
-#include "net/Reachability.h"
 #include "discovery/DiscoveryReply.h"
+#include "net/Reachability.h"
 
 #include <QFrame>
 #include <QWidget>
@@ -135,7 +135,7 @@ public slots:
     void FlatButton8Click();   // Configure
     void FlatButton10Click();  // Import
     void WhyNothingFound();
-    void FleetButtonClick();   // Fleet…
+    void FleetButtonClick();  // Fleet…
     void RGridDblClick();
     void RGridRowEnter();
     void RGridAfterEdit();
