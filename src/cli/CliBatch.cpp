@@ -13,10 +13,13 @@
 
 namespace {
 std::atomic<int> interrupts{0};
+std::atomic<FleetBatch*> runningBatch{nullptr};
 
-// Async-signal-safe: a flag the waiting loop reads; the second one ends at once.
+// Async-signal-safe: lock-free atomics only. The first Ctrl-C stops the batch
+// at once (no gateway starts after it); the second ends the program.
 extern "C" void onInterrupt(int) {
     if (interrupts.fetch_add(1) >= 1) _exit(130);
+    if (FleetBatch* batch = runningBatch.load()) batch->Stop();
 }
 
 const QCommandLineOption kParallel(
@@ -62,6 +65,7 @@ int RunBatch(const BatchTargets& targets, std::shared_ptr<FleetBatch::Job> job,
              const BatchOptions& options, const ExtraJson& extra) {
     FleetBatch batch(targets.found, options.parallel, options.maxFailures);
     interrupts.store(0);
+    runningBatch.store(&batch);
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     struct sigaction before {};
@@ -70,6 +74,7 @@ int RunBatch(const BatchTargets& targets, std::shared_ptr<FleetBatch::Job> job,
     took.start();
     batch.Start(std::move(job));
     int reported = 0;
+    bool stopSaid = false;
     const auto reportLog = [&] {
         const QList<FleetBatch::LogEntry> log = batch.Log();
         for (; reported < log.size(); ++reported) {
@@ -79,16 +84,17 @@ int RunBatch(const BatchTargets& targets, std::shared_ptr<FleetBatch::Job> job,
     };
     while (!batch.Wait(QDeadlineTimer(100))) {
         reportLog();
-        if (interrupts.load() > 0 && !batch.Stopping()) {
+        if (interrupts.load() > 0 && !stopSaid) {
+            stopSaid = true;
             Err(
                 QStringLiteral("stopping: the gateways being worked on finish, no other starts "
                                "(Ctrl-C again ends at once)\n"));
-            batch.Stop();
         }
     }
     reportLog();
     const double seconds = took.elapsed() / 1000.0;
     sigaction(SIGINT, &before, nullptr);
+    runningBatch.store(nullptr);
 
     QJsonArray all;
     QStringList lines;

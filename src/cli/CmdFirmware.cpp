@@ -122,6 +122,7 @@ int RunFirmware(const QStringList& words) {
     };
     std::mutex upgradedMutex;
     bool searched = false;
+    int notBack = 0;
     const int rc = RunBatch(
         ordered, std::make_shared<Recording>(job, upgraded, upgradedMutex), options,
         [&](const QString& mac, QJsonObject& json, QString& line) {
@@ -137,11 +138,16 @@ int RunFirmware(const QStringList& words) {
             const bool back = versions.contains(mac);
             json.insert(QStringLiteral("version"),
                         back ? QJsonValue(versions.value(mac)) : QJsonValue());
-            if (!back) json.insert(QStringLiteral("reason"), reason + QStringLiteral("; not back"));
+            if (!back) {
+                json.insert(QStringLiteral("reason"), reason + QStringLiteral("; not back"));
+                ++notBack;
+            }
             line = QStringLiteral("%1: %2, %3")
                        .arg(mac, reason,
                             back ? QStringLiteral("reports %1").arg(versions.value(mac))
                                  : QStringLiteral("not back"));
         });
-    return rc;
+    // A gateway that has not come back is not known to run the new image: a
+    // script must not take it for upgraded.
+    return rc == Exit::Ok && notBack > 0 ? Exit::Failed : rc;
 }
