@@ -230,7 +230,9 @@ void TestFirmwareGui::nothingWithoutADevice() {
 }
 
 void TestFirmwareGui::completionCaptionBlinks() {
-    Session s({QStringLiteral("fw-no-ack=end")}, 20);
+    // The end wait lasts 41 s on a clock ten times fast: long enough for a
+    // busy machine to let the window turn its captions.
+    Session s({QStringLiteral("fw-no-ack=end")}, 10);
     s.chooseImage(10);
     QSet<QString> captions;
     QTimer sample;
@@ -250,7 +252,9 @@ void TestFirmwareGui::completionCaptionBlinks() {
 
 void TestFirmwareGui::applyDuringTheWait() {
     // "Apply" lies outside the disabled panels and works while the upgrade waits.
-    Session s({QStringLiteral("fw-slow-end=500")});
+    // The window now waits on its event loop while the engine runs the
+    // exchange: 1.5 s leaves a loaded machine time to show the wait.
+    Session s({QStringLiteral("fw-slow-end=1500")});
     const QByteArray image = s.chooseImage(200);
     bool clicked = false;
     QTimer poll;
