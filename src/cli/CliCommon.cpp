@@ -47,6 +47,11 @@ bool CommandLine::parse(const QStringList& words, int minPositional, int maxPosi
     return true;
 }
 
+const QCommandLineOption DiscoveryTimeout(
+    QStringLiteral("timeout"),
+    QStringLiteral("How long to wait for the gateways to answer a discovery (default 3)."),
+    QStringLiteral("SECONDS"), QStringLiteral("3"));
+
 void Out(const QString& text) {
     std::fputs(text.toUtf8().constData(), stdout);
     std::fflush(stdout);

@@ -78,6 +78,8 @@ QList<DiscoveryReply> FindGateways(GatewayEngine& engine, const QStringList& mac
 DiscoveryReply FindGateway(GatewayEngine& engine, const QString& mac, int timeoutMs);
 
 constexpr int DefaultTimeoutMs = 3000;
+// --timeout of the commands that find many gateways by a discovery first.
+extern const QCommandLineOption DiscoveryTimeout;
 
 int RunDiscover(const QStringList& words);
 int RunSet(const QStringList& words);

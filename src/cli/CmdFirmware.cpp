@@ -50,10 +50,6 @@ int RunFirmware(const QStringList& words) {
                      QStringLiteral("IMAGE"));
     cl.addPositional(QStringLiteral("MAC"), QStringLiteral("The gateways' MAC addresses."),
                      QStringLiteral("MAC [MAC...]"));
-    const QCommandLineOption timeout(QStringLiteral("timeout"),
-                                     QStringLiteral("How long to wait for the gateways to answer a "
-                                                    "discovery (default 3)."),
-                                     QStringLiteral("SECONDS"), QStringLiteral("3"));
     const QCommandLineOption skipVersion(
         QStringLiteral("skip-version"),
         QStringLiteral("Skip the gateways that already report this version."), QStringLiteral("V"));
@@ -61,7 +57,7 @@ int RunFirmware(const QStringList& words) {
         QStringLiteral("max-failures"),
         QStringLiteral("Start no further upgrade after this many have failed."),
         QStringLiteral("N"), QStringLiteral("0"));
-    cl.addOption(timeout);
+    cl.addOption(DiscoveryTimeout);
     cl.addOption(skipVersion);
     cl.addOption(maxFailures);
     AddBatchOptions(cl, true);
@@ -69,7 +65,7 @@ int RunFirmware(const QStringList& words) {
     const QString imagePath = cl.positional().first();
     QStringList macs;
     for (const QString& word : cl.positional().mid(1)) macs << MacArgument(word);
-    const int timeoutMs = TimeoutArgument(cl.parser().value(timeout));
+    const int timeoutMs = TimeoutArgument(cl.parser().value(DiscoveryTimeout));
     BatchOptions options = BatchOptionsOf(cl);
     bool ok = false;
     options.maxFailures = cl.parser().value(maxFailures).toInt(&ok);

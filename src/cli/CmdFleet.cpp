@@ -14,10 +14,6 @@
 #include <QFileInfo>
 
 namespace {
-const QCommandLineOption kTimeout(QStringLiteral("timeout"),
-                                  QStringLiteral("How long to wait for the gateways to answer a "
-                                                 "discovery (default 3)."),
-                                  QStringLiteral("SECONDS"), QStringLiteral("3"));
 const QCommandLineOption kAll(QStringLiteral("all"),
                               QStringLiteral("Every gateway that answers a Search."));
 
@@ -49,12 +45,12 @@ int RunBackup(const QStringList& words) {
                      QStringLiteral("[MAC...]"));
     const QCommandLineOption vxc(QStringLiteral("vxc"), QStringLiteral("Write .vxc files."));
     cl.addOption(vxc);
-    cl.addOption(kTimeout);
+    cl.addOption(DiscoveryTimeout);
     AddBatchOptions(cl, false);
     if (!cl.parse(words, 1, -1)) return Exit::Ok;
     const QString dir = existingDir(cl.positional().first());
     const QStringList macs = macsOf(cl.positional().mid(1));
-    const int timeoutMs = TimeoutArgument(cl.parser().value(kTimeout));
+    const int timeoutMs = TimeoutArgument(cl.parser().value(DiscoveryTimeout));
     const BatchOptions options = BatchOptionsOf(cl);
 
     auto engine = OpenEngine(cl.interfaceName());
@@ -77,14 +73,14 @@ int RunRestore(const QStringList& words) {
     cl.addPositional(QStringLiteral("MAC"), QStringLiteral("The gateways."),
                      QStringLiteral("(MAC... | --all)"));
     cl.addOption(kAll);
-    cl.addOption(kTimeout);
+    cl.addOption(DiscoveryTimeout);
     AddBatchOptions(cl, true);
     if (!cl.parse(words, 1, -1)) return Exit::Ok;
     const QString dir = existingDir(cl.positional().first());
     const QStringList macs = macsOf(cl.positional().mid(1));
     const bool all = cl.parser().isSet(kAll);
     if (macs.isEmpty() == !all) throw UsageError(QStringLiteral("give MACs or --all, not both"));
-    const int timeoutMs = TimeoutArgument(cl.parser().value(kTimeout));
+    const int timeoutMs = TimeoutArgument(cl.parser().value(DiscoveryTimeout));
     const BatchOptions options = BatchOptionsOf(cl);
 
     auto engine = OpenEngine(cl.interfaceName());
@@ -113,13 +109,13 @@ int RunReplace(const QStringList& words) {
                                                   "model or port count differ."));
     cl.addOption(from);
     cl.addOption(force);
-    cl.addOption(kTimeout);
+    cl.addOption(DiscoveryTimeout);
     AddBatchOptions(cl, true);
     if (!cl.parse(words, 2, 2)) return Exit::Ok;
     const QString oldMac = MacArgument(cl.positional().at(0));
     const QString newMac = MacArgument(cl.positional().at(1));
     const QString dir = existingDir(cl.parser().value(from));
-    const int timeoutMs = TimeoutArgument(cl.parser().value(kTimeout));
+    const int timeoutMs = TimeoutArgument(cl.parser().value(DiscoveryTimeout));
     const BatchOptions options = BatchOptionsOf(cl);
     const NewestBackupResult backup = NewestBackup(dir, oldMac);
     if (backup.path.isEmpty()) {

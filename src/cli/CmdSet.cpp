@@ -56,14 +56,11 @@ int setFromCsv(const QStringList& words) {
                                   "Example: varnexctl set --from-csv plan.csv --dry-run"));
     const QCommandLineOption csv(QStringLiteral("from-csv"), QStringLiteral("The plan."),
                                  QStringLiteral("FILE"));
-    const QCommandLineOption timeout(
-        QStringLiteral("timeout"), QStringLiteral("How long to wait for the gateways (default 3)."),
-        QStringLiteral("SECONDS"), QStringLiteral("3"));
     cl.addOption(csv);
-    cl.addOption(timeout);
+    cl.addOption(DiscoveryTimeout);
     AddBatchOptions(cl, true);
     if (!cl.parse(words, 0, 0)) return Exit::Ok;
-    const int timeoutMs = TimeoutArgument(cl.parser().value(timeout));
+    const int timeoutMs = TimeoutArgument(cl.parser().value(DiscoveryTimeout));
     const BatchOptions options = BatchOptionsOf(cl);
     QVector<CsvPlanRow> rows;
     try {

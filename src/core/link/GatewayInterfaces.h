@@ -6,7 +6,8 @@
 // Where each gateway last answered: the interface its latest reply came in on,
 // by MAC text. A datagram for one gateway goes out through that interface
 // alone, so it does not reach the other links of the PC; a gateway not yet
-// heard from (0) is reached through every interface. Owner thread only.
+// heard from (0) is reached through every interface. Not thread-safe: the
+// engine keeps it under its lock.
 class GatewayInterfaces {
 public:
     void Record(const QString& mac, int interfaceIndex) {
